@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine for the tests. One prefix serves a whole
+# run, and one wineserver is started ahead of the programs and kept for 30 s:
+# a server started by the first program would hold CTest's output pipe open
+# and make every test wait for it.
+set -euo pipefail
+export WINEPREFIX="${TOLLWICK_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/tollwick-wine}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+mkdir -p "$WINEPREFIX"
+(
+  flock 9
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1 9>&- || true
+  fi
+  wineserver -p30 >/dev/null 2>&1 9>&- </dev/null || true
+) 9>"$WINEPREFIX.lock"
+exec wine "$@"

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs every Debian package the builds, tests, benchmarks and demo need.
+# Safe to run again: packages already present are skipped by apt.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  clang clang-format clang-tidy libclang-rt-14-dev valgrind
+  g++-mingw-w64-i686 binutils-mingw-w64-i686
+  wine wine32:i386
+  libcanberra-dev libcanberra-pulse sound-theme-freedesktop
+  pulseaudio pulseaudio-utils sox
+  zip unzip python3
+)
+
+need_install=0
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || { need_install=1; break; }
+done
+[ "$need_install" = 1 ] || exit 0
+
+sudo_cmd=()
+[ "$(id -u)" = 0 ] || sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo_cmd[@]}" dpkg --add-architecture i386
+fi
+"${sudo_cmd[@]}" apt-get update -q
+"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${packages[@]}"
