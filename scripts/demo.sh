@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The module from nothing to a release: installs what the builds need, builds
+# the Linux and the Windows module, replays examples/session.txt through the
+# host bench on each (under Wine for Windows), and packs the release in dist/.
+#
+# Each build is installed into a fresh folder build/demo/<preset>, as a user
+# would install it: module, bench and bell.wav side by side. The transcript
+# marks every server line rung or silent and shows what the module said, and
+# ends with the settings file the session left. With a sound server running
+# the bells are heard.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+
+for preset in linux win32; do
+  echo "== Building the $preset module"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" --target Tollwick tollwick-host bell_wav
+done
+
+# install_and_replay PRESET TITLE FILE...: copies the built files into the
+# demo folder and replays the session there.
+install_and_replay() {
+  local preset=$1 title=$2
+  shift 2
+  local folder=build/demo/$preset
+  rm -rf "$folder"
+  mkdir -p "$folder"
+  local file
+  for file in "$@" bell.wav; do
+    cp "build/$preset/$file" "$folder/"
+  done
+  cp examples/session.txt "$folder/"
+
+  echo
+  echo "== $title: examples/session.txt"
+  if [ "$preset" = win32 ]; then
+    (cd "$folder" && ../../../cmake/wine-run.sh tollwick-host.exe session.txt) | tr -d '\r'
+  else
+    (cd "$folder" && ./tollwick-host session.txt)
+  fi
+  echo "-- $folder/Tollwick.ini after the session:"
+  tr -d '\r' <"$folder/Tollwick.ini"
+}
+
+install_and_replay linux "Linux build (Tollwick.so)" Tollwick.so tollwick-host
+install_and_replay win32 "Windows build (Tollwick.dll under Wine)" \
+  Tollwick.dll tollwick-host.exe modhost.dll
+
+echo
+bash scripts/release.sh build/linux build/win32

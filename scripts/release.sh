@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Packs the built modules into dist/: a zip for Windows and a tar.gz for
+# Linux, each holding the module, bell.wav and the user guide, and their
+# SHA-256 checksums. The archives are reproducible: fixed order, owners and
+# times (those of the last commit), so the same build gives the same sums.
+#
+# usage: release.sh [LINUX_BUILD_DIR [WIN32_BUILD_DIR]]   (build/linux build/win32)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+linux_build=$(realpath "${1:-$root/build/linux}")
+win32_build=$(realpath "${2:-$root/build/win32}")
+cd "$root"
+
+version=$(sed -n 's/^project(Tollwick VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || { echo "release: no version in CMakeLists.txt" >&2; exit 1; }
+for file in "$linux_build/Tollwick.so" "$linux_build/bell.wav" \
+  "$win32_build/Tollwick.dll" "$win32_build/bell.wav"; do
+  [ -f "$file" ] || { echo "release: $file is missing; build both presets first" >&2; exit 1; }
+done
+stamp=$(git log -1 --format=%ct 2>/dev/null || date +%s)
+
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+mkdir "$stage/win32" "$stage/linux"
+cp "$win32_build/Tollwick.dll" "$win32_build/bell.wav" "$stage/win32/"
+sed 's/$/\r/' docs/user-guide.txt >"$stage/win32/user-guide.txt"
+cp "$linux_build/Tollwick.so" "$linux_build/bell.wav" docs/user-guide.txt "$stage/linux/"
+strip --strip-unneeded "$stage/linux/Tollwick.so"
+chmod 644 "$stage"/*/*
+touch -d "@$stamp" "$stage"/*/*
+
+mkdir -p dist
+win32_zip=Tollwick-$version-win32.zip
+linux_tar=Tollwick-$version-linux-x86_64.tar.gz
+rm -f "dist/$win32_zip" "dist/$linux_tar" dist/SHA256SUMS
+(cd "$stage/win32" && TZ=UTC zip -q -X -D "$root/dist/$win32_zip" Tollwick.dll bell.wav user-guide.txt)
+tar -C "$stage/linux" --sort=name --owner=0 --group=0 --numeric-owner --mtime="@$stamp" \
+  -cf - Tollwick.so bell.wav user-guide.txt | gzip -9n >"dist/$linux_tar"
+(cd dist && sha256sum "$win32_zip" "$linux_tar" >SHA256SUMS && sha256sum --quiet -c SHA256SUMS)
+
+echo "== Release $version in dist/"
+(cd dist && unzip -l "$win32_zip" | sed -n '4,6p' && tar -tvzf "$linux_tar" && cat SHA256SUMS)

@@ -1,0 +1,195 @@
+#!/usr/bin/env bash
+# Proves that the module's bell is really heard. A private sound server with
+# a null sink runs for the whole suite, and one recorder captures everything
+# played to that sink. Each case drives the real module through the host
+# bench with a tone of its own frequency, then judges the stretch of the
+# recording made while the bench ran (listen.py).
+#
+# usage: run.sh linux|windows MAKE_BELL BELL_WAV BENCH [RUNNER...]
+#   MAKE_BELL  the tone generator; BELL_WAV the default sound built beside
+#   the module; BENCH the host bench, run through RUNNER (Wine) if given.
+set -euo pipefail
+
+if [ $# -lt 4 ] || { [ "$1" != linux ] && [ "$1" != windows ]; }; then
+  sed -n '2,13s/^# \{0,1\}//p' "$0" >&2
+  exit 2
+fi
+platform=$1
+make_bell=$2
+default_bell=$3
+bench=("${@:5}" "$4")
+here=$(cd "$(dirname "$0")" && pwd)
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tollwick-audio.XXXXXX")
+server_pid=
+recorder_pid=
+stop_all() {
+  local status=$?
+  # SIGTERM: a non-interactive shell starts its background jobs ignoring SIGINT.
+  [ -z "$recorder_pid" ] || { kill -TERM "$recorder_pid" 2>/dev/null || true; wait "$recorder_pid" 2>/dev/null || true; }
+  [ -z "$server_pid" ] || { kill -TERM "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; }
+  rm -rf "$work"
+  exit "$status"
+}
+trap stop_all EXIT
+trap 'exit 1' INT TERM
+
+# The server keeps its runtime files, socket and cookie in the work folder,
+# apart from any sound server the machine already runs.
+sink=tollwick_test
+socket=$work/runtime/native
+mkdir -p "$work/runtime" "$work/home"
+chmod 700 "$work/runtime"
+server_env=(env XDG_RUNTIME_DIR="$work/runtime" PULSE_RUNTIME_PATH="$work/runtime"
+  HOME="$work/home" PULSE_SERVER="unix:$socket")
+"${server_env[@]}" pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+  --log-target=file:"$work/server.log" \
+  -L "module-null-sink sink_name=$sink rate=44100 channels=1" \
+  -L "module-native-protocol-unix auth-anonymous=1 socket=$socket" &
+server_pid=$!
+for _ in $(seq 100); do
+  "${server_env[@]}" pactl info >/dev/null 2>&1 && break
+  sleep 0.05
+done
+"${server_env[@]}" pactl set-default-sink "$sink" || { cat "$work/server.log" >&2; exit 1; }
+
+recording=$work/recording.raw
+"${server_env[@]}" parec -d "$sink.monitor" --format=s16le --rate=44100 --channels=1 \
+  --latency-msec=20 --raw >"$recording" &
+recorder_pid=$!
+# A recorder on a freshly opened sink may stall; suspending and resuming the
+# sink once sets it going.
+sleep 0.2
+"${server_env[@]}" pactl suspend-sink "$sink" 1
+"${server_env[@]}" pactl suspend-sink "$sink" 0
+export PULSE_SERVER="unix:$socket"
+
+recorded_bytes() { stat -c %s "$recording"; }
+
+# Files as the module sees them: Wine maps the Linux root to drive Z:.
+module_path() {
+  if [ "$platform" = windows ]; then
+    printf 'Z:%s' "${1//\//\\}"
+  else
+    printf '%s' "$1"
+  fi
+}
+
+tone() { # NAME HZ MS: writes the tone and prints its path for the module
+  "$make_bell" tone "$2" "$3" "$work/$1.wav"
+  module_path "$work/$1.wav"
+}
+
+# The module's three kinds of ringing line, as the game server sends them.
+join_line='(Mira) Mira wants to join you. To accept the request, type `join and press <enter>. To decline, type `decline and press <enter>'
+summon_line='(Mira) Mira wants to summon you. To accept the request, type `summon and press <enter>. To decline, type `decline and press <enter>'
+whisper_line='(Mira) [Mira whispers, "are you home?" to you. ]'
+
+failures=0
+# play NAME CHECK ARGS...: runs the bench on the session read from standard
+# input, with its own module folder, and judges what the recorder caught.
+play() {
+  local name=$1
+  shift
+  mkdir -p "$work/$name"
+  cp "$default_bell" "$work/$name/bell.wav"
+  cat >"$work/$name.session"
+  local start end
+  start=$(recorded_bytes)
+  if ! "${bench[@]}" --root "$(module_path "$work/$name")" "$(module_path "$work/$name.session")" \
+    >"$work/$name.out" 2>&1; then
+    echo "FAIL $name: the bench failed"
+    cat "$work/$name.out"
+    failures=$((failures + 1))
+    return
+  fi
+  # The recorder lags the sink by its latency.
+  sleep 0.2
+  end=$(recorded_bytes)
+  printf '%-14s' "$name"
+  python3 "$here/listen.py" "$recording" "$start" "$end" "$@" || {
+    failures=$((failures + 1))
+    sed 's/^/    bench: /' "$work/$name.out"
+  }
+}
+
+suite_start=$(date +%s%N)
+
+play join tone 500 600 <<EOF
+@TW-SetWave $(tone join 500 600)
+/enable
+$join_line
+/sleep 900
+EOF
+
+play summon tone 700 600 <<EOF
+@TW-SetWave $(tone summon 700 600)
+/enable
+$summon_line
+/sleep 900
+EOF
+
+play whisper tone 900 600 <<EOF
+@TW-SetWave $(tone whisper 900 600)
+/enable
+$whisper_line
+/sleep 900
+EOF
+
+play default-bell sound 300 <<EOF
+/enable
+$whisper_line
+/sleep 1200
+EOF
+
+# Lines that come close to a ringing one but must not ring.
+play near-misses silence <<EOF
+@TW-SetWave $(tone near-misses 1300 600)
+/enable
+Mira wants to join you. To accept the request, type \`join and press <enter>. To decline, type \`decline and press <enter>
+ (Mira) [Mira whispers, "hi" to you. ]
+(Mira) To accept the request, type \`Join and press <enter>. To decline, type \`decline and press <enter>
+(Mira) To accept the request, type 'join and press <enter>. To decline, type 'decline and press <enter>
+(Mira) [Mira whispers, "hi" to Tom. ]
+(Tom) " to you. ] and then Mira whispers, "hi
+/kind 1 $join_line
+/kind 3 $whisper_line
+(
+/sleep 600
+EOF
+
+play disabled silence <<EOF
+@TW-SetWave $(tone disabled 1700 600)
+/enable
+/disable
+$join_line
+$summon_line
+$whisper_line
+/sleep 600
+EOF
+
+# A second ring cuts off the first: a long tone, then a short one.
+play second-ring cut 1100 3000 1500 <<EOF
+@TW-SetWave $(tone first-ring 1100 3000)
+/enable
+$whisper_line
+/sleep 800
+@TW-SetWave $(tone second-ring 1500 600)
+$join_line
+/sleep 900
+EOF
+
+# Wine plays no default sound for a file it cannot play; Linux plays the
+# theme's bell.
+if [ "$platform" = linux ]; then
+  play missing-file sound 40 <<EOF
+@TW-SetWave $work/no-such-sound.wav
+/enable
+$summon_line
+/sleep 800
+EOF
+fi
+
+suite_ms=$((($(date +%s%N) - suite_start) / 1000000))
+echo "audio suite ($platform): $failures failed, $suite_ms ms"
+[ "$failures" = 0 ]
