@@ -4,8 +4,9 @@
 // at a function of the bench that records the sound and plays it.
 #include "host/bench.h"
 
-#include <mmsystem.h>
 #include <windows.h>
+
+#include <mmsystem.h>
 
 #include <fcntl.h>
 #include <io.h>
