@@ -28,7 +28,7 @@ const char* find_char(const char* text, char c);
 
 // The platform's path separator, and the delimiters that end a folder part.
 extern const char path_separator;
-extern const char path_delimiters[];
+extern const char* const path_delimiters;
 
 // s up to its first carriage return or line feed.
 std::string_view first_line(std::string_view s);

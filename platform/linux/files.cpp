@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 const char path_separator = '/';
-const char path_delimiters[] = "/";
+const char* const path_delimiters = "/";
 
 bool file_exists(const std::string& name) {
   // Same answer as the Windows build: a pattern is never a file.

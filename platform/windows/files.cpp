@@ -4,7 +4,7 @@
 #include <windows.h>
 
 const char path_separator = '\\';
-const char path_delimiters[] = "\\:";
+const char* const path_delimiters = "\\:";
 
 bool file_exists(const std::string& name) {
   // A pattern is never a file: the sound service opens the name literally.
