@@ -13,10 +13,14 @@ cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 
+# Only what the demo and the release need: module, bench and default sound.
+declare -A demo_targets=([linux]="Tollwick tollwick-host bell_wav"
+  [win32]="Tollwick tollwick-host modhost bell_wav")
 for preset in linux win32; do
   echo "== Building the $preset module"
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" --target Tollwick tollwick-host bell_wav
+  # shellcheck disable=SC2086 # a list of target names
+  cmake --build --preset "$preset" --target ${demo_targets[$preset]}
 done
 
 # install_and_replay PRESET TITLE FILE...: copies the built files into the

@@ -169,7 +169,7 @@ $whisper_line
 EOF
 
 # A second ring cuts off the first: a long tone, then a short one.
-play second-ring cut 1100 3000 1500 <<EOF
+play second-ring cut 1100 1500 <<EOF
 @TW-SetWave $(tone first-ring 1100 3000)
 /enable
 $whisper_line
