@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Runs one end-to-end case through the host bench and compares the transcript
+# with the case's expected one.
+#
+#   run-case.sh CASE_DIR MODULE PARTIAL_MODULE -- BENCH_COMMAND...
+#
+# A case is a folder:
+#   *.session       input, one bench run each, in name order (several runs
+#                   share one module folder, so settings carry over)
+#   NAME.options    options for NAME.session
+#   other files     copied into the module folder before the runs, settings
+#                   files (Tollwick.ini) among them
+#   stderr-has      a text the bench must write to standard error
+#   expected        the transcript
+# Each case gets a fresh module folder holding a copy of MODULE, chime.wav (a
+# short playable sound) and partial-module.bin (a copy of PARTIAL_MODULE, a
+# library that lacks most callbacks); in the case's files <root> stands for
+# that folder. The transcript is the bench's output (carriage returns dropped,
+# the folder written back as <root>), "--- exit N" for a non-zero status, and
+# at the end every settings file under the folder. Sound is kept away from any
+# sound server, so a ring never falls back to the theme bell and the
+# transcript does not depend on the machine.
+set -euo pipefail
+
+case_dir=$1 module=$2 partial_module=$3
+shift 4
+bench=("$@")
+here=$(cd "$(dirname "$0")" && pwd)
+case_name=$(basename "$case_dir")
+
+folder=$(mktemp -d "${TMPDIR:-/tmp}/tollwick-e2e.XXXXXX")
+trap 'rm -rf "$folder"' EXIT
+cp "$module" "$folder/"
+cp "$partial_module" "$folder/partial-module.bin"
+cp "$here/chime.wav" "$folder/"
+
+# The module sees its folder the way its platform writes paths: on Windows
+# with a drive and backslashes. A path in the transcript is written with '/',
+# and a '/' that the module put into a Windows path shows as '\'.
+if [[ $module == *.dll ]]; then
+  root="Z:${folder//\//\\}" swap_separators=1
+else
+  root=$folder swap_separators=0
+  export CANBERRA_DRIVER=pulse PULSE_SERVER="unix:$folder/no-sound-server"
+fi
+export ROOT=$root SWAP=$swap_separators
+
+# Case text to bench input: <root> paths to the folder's paths.
+to_bench() {
+  perl -pe 's{<root>([^\s"]*)}{$ENV{ROOT} . ($ENV{SWAP} ? $1 =~ tr{/}{\\}r : $1)}ge' "$@"
+}
+# Bench output to transcript: the folder's paths back to <root> paths.
+to_transcript() {
+  perl -pe 's/\r//g; s{\Q$ENV{ROOT}\E([^\s"]*)}{"<root>" . ($ENV{SWAP} ? $1 =~ tr{/\\}{\\/}r : $1)}ge'
+}
+
+# The case's other files, settings files among them, go into the folder.
+while IFS= read -r file; do
+  mkdir -p "$(dirname "$folder/$file")"
+  to_bench "$case_dir/$file" >"$folder/$file"
+done < <(cd "$case_dir" && find . -type f ! -name '*.session' ! -name '*.options' \
+  ! -name expected ! -name stderr-has | sort)
+
+sessions=("$case_dir"/*.session)
+actual=$folder/actual stderr=$folder/stderr
+: >"$actual" >"$stderr"
+for session in "${sessions[@]}"; do
+  name=$(basename "$session" .session)
+  options=()
+  if [ -f "$case_dir/$name.options" ]; then
+    read -r -a options < <(to_bench "$case_dir/$name.options") || true
+  fi
+  [ ${#sessions[@]} -gt 1 ] && echo "--- $name" >>"$actual"
+  status=0
+  (cd "$folder" && "${bench[@]}" --module "$(echo "<root>/$(basename "$module")" | to_bench)" \
+    "${options[@]}") \
+    < <(to_bench "$session") >"$folder/out" 2>>"$stderr" || status=$?
+  to_transcript <"$folder/out" >>"$actual"
+  [ $status -eq 0 ] || echo "--- exit $status" >>"$actual"
+done
+
+if [ -f "$case_dir/stderr-has" ]; then
+  wanted=$(to_bench "$case_dir/stderr-has")
+  if grep -qF -- "$wanted" "$stderr"; then
+    echo "--- stderr has: $(cat "$case_dir/stderr-has")" >>"$actual"
+  else
+    { echo "--- stderr lacks: $wanted"; to_transcript <"$stderr"; } >>"$actual"
+  fi
+elif [ -s "$stderr" ]; then
+  { echo "--- stderr"; to_transcript <"$stderr"; } >>"$actual"
+fi
+
+while IFS= read -r ini; do
+  echo "--- ${ini#"$folder"/}" >>"$actual"
+  to_transcript <"$ini" | awk 1 >>"$actual"
+done < <(find "$folder" -name '*.ini' | sort)
+
+if [ ! -f "$case_dir/expected" ]; then
+  cat "$actual"
+  echo "case $case_name: no expected transcript; the actual one is above" >&2
+  exit 1
+fi
+if ! diff -u --label "$case_name/expected" --label "$case_name/actual" \
+  "$case_dir/expected" "$actual"; then
+  echo "case $case_name: the transcript differs from the expected one" >&2
+  exit 1
+fi
