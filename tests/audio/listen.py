@@ -65,25 +65,33 @@ class Stretch:
         self.energies = [energy(b) for b in blocks]
         floor = ACTIVE_RMS * ACTIVE_RMS * BLOCK
         self.active = [e > floor for e in self.energies]
+        self.tones = {}
+
+    def tone_energies(self, hz):
+        """tone_energy of every active block (0 for the others), measured once."""
+        if hz not in self.tones:
+            self.tones[hz] = [
+                tone_energy(b, hz) if self.active[i] else 0.0 for i, b in enumerate(self.blocks)
+            ]
+        return self.tones[hz]
 
     def active_ms(self):
         return 10 * sum(self.active)
 
     def share(self, hz, first=0, end=None):
         """The tone's share of the energy of the active blocks first to end."""
-        total = tone = 0.0
-        for i in range(first, len(self.blocks) if end is None else end):
-            if self.active[i]:
-                total += self.energies[i]
-                tone += tone_energy(self.blocks[i], hz)
-        return tone / total if total > 0 else 0.0
+        end = len(self.blocks) if end is None else end
+        tones = self.tone_energies(hz)
+        total = sum(e for e, a in zip(self.energies[first:end], self.active[first:end]) if a)
+        return sum(tones[first:end]) / total if total > 0 else 0.0
 
     def tone_blocks(self, hz):
         """Indexes of the active blocks in which the tone holds most of the energy."""
+        tones = self.tone_energies(hz)
         return [
             i
-            for i, b in enumerate(self.blocks)
-            if self.active[i] and tone_energy(b, hz) > HEARD_SHARE * self.energies[i]
+            for i, e in enumerate(self.energies)
+            if self.active[i] and tones[i] > HEARD_SHARE * e
         ]
 
 

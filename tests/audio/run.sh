@@ -113,38 +113,45 @@ play() {
   }
 }
 
+# Times in ms. A loaded machine may start a sound late (Wine was seen to
+# take 0.8 s), and a sound dies with the bench, so the bench waits well past
+# the end of a tone before it exits.
+tone_ms=400
+ring_wait_ms=2000
+quiet_wait_ms=1000
+
 suite_start=$(date +%s%N)
 
-play join tone 500 600 <<EOF
-@TW-SetWave $(tone join 500 600)
+play join tone 500 $tone_ms <<EOF
+@TW-SetWave $(tone join 500 $tone_ms)
 /enable
 $join_line
-/sleep 900
+/sleep $ring_wait_ms
 EOF
 
-play summon tone 700 600 <<EOF
-@TW-SetWave $(tone summon 700 600)
+play summon tone 700 $tone_ms <<EOF
+@TW-SetWave $(tone summon 700 $tone_ms)
 /enable
 $summon_line
-/sleep 900
+/sleep $ring_wait_ms
 EOF
 
-play whisper tone 900 600 <<EOF
-@TW-SetWave $(tone whisper 900 600)
+play whisper tone 900 $tone_ms <<EOF
+@TW-SetWave $(tone whisper 900 $tone_ms)
 /enable
 $whisper_line
-/sleep 900
+/sleep $ring_wait_ms
 EOF
 
 play default-bell sound 300 <<EOF
 /enable
 $whisper_line
-/sleep 1200
+/sleep $ring_wait_ms
 EOF
 
 # Lines that come close to a ringing one but must not ring.
 play near-misses silence <<EOF
-@TW-SetWave $(tone near-misses 1300 600)
+@TW-SetWave $(tone near-misses 1300 $tone_ms)
 /enable
 Mira wants to join you. To accept the request, type \`join and press <enter>. To decline, type \`decline and press <enter>
  (Mira) [Mira whispers, "hi" to you. ]
@@ -155,28 +162,28 @@ Mira wants to join you. To accept the request, type \`join and press <enter>. To
 /kind 1 $join_line
 /kind 3 $whisper_line
 (
-/sleep 600
+/sleep $quiet_wait_ms
 EOF
 
 play disabled silence <<EOF
-@TW-SetWave $(tone disabled 1700 600)
+@TW-SetWave $(tone disabled 1700 $tone_ms)
 /enable
 /disable
 $join_line
 $summon_line
 $whisper_line
-/sleep 600
+/sleep $quiet_wait_ms
 EOF
 
 # A second ring cuts off the first: a long tone, then a short one.
 play second-ring cut 1100 1500 <<EOF
-@TW-SetWave $(tone first-ring 1100 3000)
+@TW-SetWave $(tone first-ring 1100 4000)
 /enable
 $whisper_line
-/sleep 800
-@TW-SetWave $(tone second-ring 1500 600)
+/sleep $ring_wait_ms
+@TW-SetWave $(tone second-ring 1500 $tone_ms)
 $join_line
-/sleep 900
+/sleep $ring_wait_ms
 EOF
 
 # Wine plays no default sound for a file it cannot play; Linux plays the
@@ -186,7 +193,7 @@ if [ "$platform" = linux ]; then
 @TW-SetWave $work/no-such-sound.wav
 /enable
 $summon_line
-/sleep 800
+/sleep $ring_wait_ms
 EOF
 fi
 
