@@ -5,6 +5,7 @@
 
 #include "module/exports.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -39,7 +40,8 @@ from standard input, also interactively.
 Options:
   --module PATH     module to load (default: the one beside this program)
   --root DIR        the folder q2_modroot answers (default: the module's folder)
-  --null-root       q2_modroot answers a null pointer
+  --null-root       q2_modroot answers a null pointer (the module then keeps
+                    its settings file at the root of the file system or drive)
   --ignore-enable   record q2_modenable requests without answering them
                     (default: answer at once with event 2 or 3, from inside
                     the request)

@@ -11,6 +11,8 @@
 #   other files     copied into the module folder before the runs, settings
 #                   files (Tollwick.ini) among them
 #   stderr-has      a text the bench must write to standard error
+#   sound-server    (Linux) run the bench against a private sound server
+#                   with a null sink instead of none
 #   expected        the transcript
 # Each case gets a fresh module folder holding a copy of MODULE, chime.wav (a
 # short playable sound) and partial-module.bin (a copy of PARTIAL_MODULE, a
@@ -19,7 +21,8 @@
 # the folder written back as <root>), "--- exit N" for a non-zero status, and
 # at the end every settings file under the folder. Sound is kept away from any
 # sound server, so a ring never falls back to the theme bell and the
-# transcript does not depend on the machine.
+# transcript does not depend on the machine, unless the case asks for a
+# private sound server.
 set -euo pipefail
 
 case_dir=$1 module=$2 partial_module=$3
@@ -29,7 +32,33 @@ here=$(cd "$(dirname "$0")" && pwd)
 case_name=$(basename "$case_dir")
 
 folder=$(mktemp -d "${TMPDIR:-/tmp}/tollwick-e2e.XXXXXX")
-trap 'rm -rf "$folder"' EXIT
+server_pid=
+cleanup() {
+  [ -z "$server_pid" ] || { kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null; }
+  rm -rf "$folder"
+}
+trap cleanup EXIT
+
+# A sound server of the case's own, in the case's folder, playing into nothing.
+start_sound_server() {
+  local home=$folder/sound-server
+  mkdir -p "$home"
+  export HOME=$home XDG_RUNTIME_DIR=$home PULSE_RUNTIME_PATH=$home
+  export PULSE_SERVER=unix:$home/socket
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm \
+    -L "module-null-sink sink_name=e2e" \
+    -L "module-native-protocol-unix auth-anonymous=1 socket=$home/socket" \
+    -L "module-always-sink" >"$home/log" 2>&1 &
+  server_pid=$!
+  local tries
+  for tries in $(seq 50); do
+    [ -S "$home/socket" ] && return
+    sleep 0.1
+  done
+  echo "the sound server did not start:" >&2
+  cat "$home/log" >&2
+  exit 1
+}
 cp "$module" "$folder/"
 cp "$partial_module" "$folder/partial-module.bin"
 cp "$here/chime.wav" "$folder/"
@@ -42,6 +71,7 @@ if [[ $module == *.dll ]]; then
 else
   root=$folder swap_separators=0
   export CANBERRA_DRIVER=pulse PULSE_SERVER="unix:$folder/no-sound-server"
+  [ ! -f "$case_dir/sound-server" ] || start_sound_server
 fi
 export ROOT=$root SWAP=$swap_separators
 
@@ -59,7 +89,7 @@ while IFS= read -r file; do
   mkdir -p "$(dirname "$folder/$file")"
   to_bench "$case_dir/$file" >"$folder/$file"
 done < <(cd "$case_dir" && find . -type f ! -name '*.session' ! -name '*.options' \
-  ! -name expected ! -name stderr-has | sort)
+  ! -name expected ! -name stderr-has ! -name sound-server | sort)
 
 sessions=("$case_dir"/*.session)
 actual=$folder/actual stderr=$folder/stderr
