@@ -42,7 +42,10 @@ mkdir -p "$work/runtime" "$work/home"
 chmod 700 "$work/runtime"
 server_env=(env XDG_RUNTIME_DIR="$work/runtime" PULSE_RUNTIME_PATH="$work/runtime"
   HOME="$work/home" PULSE_SERVER="unix:$socket")
-"${server_env[@]}" pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+# Both run under a time limit too, in case the suite itself is killed
+# (SIGKILL leaves no trap to run); timeout passes SIGTERM on to them.
+limit=(timeout 300)
+"${server_env[@]}" "${limit[@]}" pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
   --log-target=file:"$work/server.log" \
   -L "module-null-sink sink_name=$sink rate=44100 channels=1" \
   -L "module-native-protocol-unix auth-anonymous=1 socket=$socket" &
@@ -54,7 +57,7 @@ done
 "${server_env[@]}" pactl set-default-sink "$sink" || { cat "$work/server.log" >&2; exit 1; }
 
 recording=$work/recording.raw
-"${server_env[@]}" parec -d "$sink.monitor" --format=s16le --rate=44100 --channels=1 \
+"${server_env[@]}" "${limit[@]}" parec -d "$sink.monitor" --format=s16le --rate=44100 --channels=1 \
   --latency-msec=20 --raw >"$recording" &
 recorder_pid=$!
 # A recorder on a freshly opened sink may stall; suspending and resuming the
