@@ -137,6 +137,12 @@ bool watch_sound(void *handle, std::string &error) {
   return true;
 }
 
-void close_module(void *handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
+void close_module(void *handle) {
+  // The sound service plays on a thread of its own; stopping the sound first
+  // ends that thread before the module and then the process go. Under Wine a
+  // process that exits while it still runs crashes now and then.
+  PlaySoundA(nullptr, nullptr, 0);
+  FreeLibrary(static_cast<HMODULE>(handle));
+}
 
 void use_plain_output() { _setmode(_fileno(stdout), _O_BINARY); }

@@ -68,6 +68,7 @@ cp "$here/chime.wav" "$folder/"
 # and a '/' that the module put into a Windows path shows as '\'.
 if [[ $module == *.dll ]]; then
   root="Z:${folder//\//\\}" swap_separators=1
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv=d"
 else
   root=$folder swap_separators=0
   export CANBERRA_DRIVER=pulse PULSE_SERVER="unix:$folder/no-sound-server"
