@@ -59,6 +59,7 @@ start_sound_server() {
   cat "$home/log" >&2
   exit 1
 }
+
 cp "$module" "$folder/"
 cp "$partial_module" "$folder/partial-module.bin"
 cp "$here/chime.wav" "$folder/"
