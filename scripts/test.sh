@@ -11,3 +11,6 @@ for preset in linux win32; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+
+echo "== hardening: sanitizers, fuzzing, memory checks"
+bash scripts/test-hardening.sh
