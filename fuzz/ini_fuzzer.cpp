@@ -2,7 +2,8 @@
 // writes. Reads must survive every file; after each write the key reads back
 // as it would from a file holding nothing else, every other byte of the file
 // stays as it was (only the key's own line may change, or lines are added),
-// and no temporary file is left beside it.
+// and no temporary file is left beside it. A file that is not ours to rewrite
+// (one that starts like UTF-16 text) stays as it is.
 //
 // Input: two bytes, little-endian, give the length of the file content that
 // follows; the rest are operations. Each operation is one byte: its low two
@@ -17,6 +18,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -25,41 +27,42 @@
 
 namespace {
 
-constexpr std::array<const char *, 4> sections = {"Main", "main", "MAIN", "Other"};
-constexpr std::array<const char *, 4> keys = {"AA", "WF", "wf", "Key"};
+constexpr std::array<const char*, 4> sections = {"Main", "main", "MAIN", "Other"};
+constexpr std::array<const char*, 4> keys = {"AA", "WF", "wf", "Key"};
 
 std::string folder;
 std::string settings_file;
 std::string clean_file;
 
-void require(bool condition) {
+void require(bool condition, const char* what) {
   if (!condition) {
+    std::fprintf(stderr, "broken: %s\n", what);
     std::abort();
   }
 }
 
-void write_whole(const std::string &path, std::string_view bytes) {
+void write_whole(const std::string& path, std::string_view bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc)
       .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string read_whole(const std::string &path) {
+std::string read_whole(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string read_text(const char *section, const char *key, const std::string &file) {
+std::string read_text(const char* section, const char* key, const std::string& file) {
   std::array<char, 1024> buffer{};
   const uint32_t length = ini_read_text(section, key, "\x01missing", buffer.data(),
                                         static_cast<uint32_t>(buffer.size()), file.c_str());
-  require(length < buffer.size() && buffer[length] == '\0');
+  require(length < buffer.size() && buffer[length] == '\0', "read text is cut and terminated");
   return {buffer.data(), length};
 }
 
 size_t files_in_folder() {
   size_t count = 0;
-  DIR *directory = opendir(folder.c_str());
-  while (const dirent *entry = readdir(directory)) {
+  DIR* directory = opendir(folder.c_str());
+  while (const dirent* entry = readdir(directory)) {
     count += std::string_view(entry->d_name) != "." && std::string_view(entry->d_name) != "..";
   }
   closedir(directory);
@@ -69,7 +72,7 @@ size_t files_in_folder() {
 // Only the text of one line may differ between before and after, or bytes be
 // added: what lies between their common start and common end holds no line
 // break on the side of the old file.
-void require_other_bytes_kept(const std::string &before, const std::string &after) {
+void require_other_bytes_kept(const std::string& before, const std::string& after) {
   size_t prefix = 0;
   while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix]) {
     ++prefix;
@@ -81,28 +84,36 @@ void require_other_bytes_kept(const std::string &before, const std::string &afte
   }
   const std::string_view removed =
       std::string_view(before).substr(prefix, before.size() - prefix - suffix);
-  require(removed.find_first_of("\r\n") == std::string_view::npos);
+  require(removed.find_first_of("\r\n") == std::string_view::npos,
+          "a write changes no byte outside the key's own line");
 }
 
-void check_write(const char *section, const char *key, const std::string &value) {
+void check_write(const char* section, const char* key, const std::string& value) {
   const std::string before = read_whole(settings_file);
   ini_write_text(section, key, value.c_str(), settings_file.c_str());
   const std::string after = read_whole(settings_file);
   require_other_bytes_kept(before, after);
-  require(files_in_folder() == 2);
+  require(files_in_folder() == 2, "no temporary file is left");
+  // A file that starts like UTF-16 text is not read as ours, and so never
+  // rewritten.
+  if (before.starts_with("\xFF\xFE") || before.starts_with("\xFE\xFF")) {
+    require(after == before, "a UTF-16 file is left alone");
+    return;
+  }
 
   write_whole(clean_file, "");
   ini_write_text(section, key, value.c_str(), clean_file.c_str());
-  require(read_text(section, key, settings_file) == read_text(section, key, clean_file));
+  require(read_text(section, key, settings_file) == read_text(section, key, clean_file),
+          "a written key reads back as from a file of its own");
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int * /*argc*/, char *** /*argv*/) {
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
   const std::filesystem::path base =
       std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
   std::string pattern = (base / "tollwick-ini-fuzz-XXXXXX").string();
-  require(mkdtemp(pattern.data()) != nullptr);
+  require(mkdtemp(pattern.data()) != nullptr, "a scratch folder");
   folder = pattern;
   settings_file = folder + "/Tollwick.ini";
   clean_file = folder + "/clean.ini";
@@ -111,11 +122,11 @@ extern "C" int LLVMFuzzerInitialize(int * /*argc*/, char *** /*argv*/) {
   return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) {
     return 0;
   }
-  std::string_view input(reinterpret_cast<const char *>(data) + 2, size - 2);
+  std::string_view input(reinterpret_cast<const char*>(data) + 2, size - 2);
   const size_t content_length = std::min<size_t>(data[0] + size_t{data[1]} * 256, input.size());
   write_whole(settings_file, input.substr(0, content_length));
   input.remove_prefix(content_length);
@@ -123,8 +134,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   while (!input.empty()) {
     const auto operation = static_cast<uint8_t>(input[0]);
     input.remove_prefix(1);
-    const char *section = sections[(operation >> 2) & 3];
-    const char *key = keys[(operation >> 4) & 3];
+    const char* section = sections[(operation >> 2) & 3];
+    const char* key = keys[(operation >> 4) & 3];
     if ((operation & 3) == 0) {
       ini_read_int(section, key, -7, settings_file.c_str());
     } else if ((operation & 3) == 2) {
@@ -139,8 +150,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       std::string buffer(buffer_size + 1, '\x7f');
       const uint32_t length =
           ini_read_text(section, key, "default", buffer.data(), buffer_size, settings_file.c_str());
-      require(buffer_size == 0 ? length == 0 : length < buffer_size && buffer[length] == '\0');
-      require(buffer[buffer_size] == '\x7f');
+      require(buffer_size == 0 ? length == 0 : length < buffer_size && buffer[length] == '\0',
+              "read text is cut to the buffer and terminated");
+      require(buffer[buffer_size] == '\x7f', "nothing is written past the buffer");
     }
   }
   return 0;
