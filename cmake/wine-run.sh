@@ -13,6 +13,11 @@ mkdir -p "$WINEPREFIX"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -i >/dev/null 2>&1 9>&- || true
   fi
-  wineserver -p30 >/dev/null 2>&1 9>&- </dev/null || true
+  # A new server also needs Wine's service processes; started by the first
+  # program instead, they would hold CTest's output pipe for as long as the
+  # server lives.
+  if wineserver -p30 >/dev/null 2>&1 9>&- </dev/null; then
+    wineboot >/dev/null 2>&1 9>&- </dev/null || true
+  fi
 ) 9>"$WINEPREFIX.lock"
 exec wine "$@"

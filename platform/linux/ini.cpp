@@ -1,11 +1,11 @@
 // The portable build's INI-file service. It answers like the Windows one:
 // section and key names match without regard to case, blanks around names
 // and values are trimmed, one pair of matching quotes around a value is
-// removed on read, a line is a comment when ';' is its first non-blank, and
-// the first of duplicate sections or keys wins. A write replaces or adds one
-// line and keeps every other byte; it goes to a temporary file in the same
-// folder that is renamed over the old one, so the old file is either kept
-// whole or replaced whole.
+// removed on read, a line is a comment when ';' is its first non-blank, the
+// first of duplicate sections or keys wins, and CR, LF and CRLF all end a
+// line. A write replaces one value or adds one line and keeps every other
+// byte; it goes to a temporary file in the same folder that is renamed over
+// the old one, so the old file is either kept whole or replaced whole.
 #include "settings/ini_service.h"
 
 #include "utilities/Utilities.h"
@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -23,7 +24,8 @@
 
 namespace {
 
-constexpr std::string_view blanks = " \t";
+constexpr std::string_view blanks = " \t\v\f";
+constexpr std::string_view utf8_mark = "\xEF\xBB\xBF";
 
 std::string_view trim(std::string_view s) {
   const size_t first = s.find_first_not_of(blanks);
@@ -37,15 +39,16 @@ bool same_name(std::string_view a, std::string_view b) {
   return a.size() == b.size() && uppercase_ascii(a) == uppercase_ascii(b);
 }
 
-// One line of the file: its text without the line end, and where it starts.
+// One line of the file: where its text starts and ends, and where the next
+// line starts.
 struct ini_line {
   size_t start;
-  size_t end;      // one past the text
-  size_t next;     // one past the line end
+  size_t end;
+  size_t next;
 };
 
 ini_line line_at(std::string_view content, size_t start) {
-  size_t end = content.find_first_of("\r\n", start);
+  const size_t end = content.find_first_of("\r\n", start);
   if (end == std::string_view::npos) {
     return {start, content.size(), content.size()};
   }
@@ -54,27 +57,33 @@ ini_line line_at(std::string_view content, size_t start) {
 }
 
 // The section name of a header line, or nothing when the line is no header.
+// The name ends at the line's last ']': a '[' line without one is no header.
 std::optional<std::string_view> section_name(std::string_view text) {
   const std::string_view trimmed = trim(text);
-  if (trimmed.empty() || trimmed.front() != '[') {
+  const size_t close = trimmed.rfind(']');
+  if (trimmed.empty() || trimmed.front() != '[' || close == std::string_view::npos) {
     return std::nullopt;
   }
-  const std::string_view inside = trimmed.substr(1);
-  return trim(inside.substr(0, inside.find(']')));
+  return trim(trimmed.substr(1, close - 1));
 }
 
-// Where a key is, or where a new key of the section would go.
+// Where a key's value is, or where a new key of the section would go. A key
+// line without '=' is a key without a value: it reads as missing, and hides
+// a later line of the same key.
 struct key_place {
   bool section_found = false;
   bool key_found = false;
-  ini_line key_line{};       // the key's line when key_found
-  size_t section_end = 0;    // after the section's last non-blank line
+  bool has_value = false; // the key's line holds '='
+  size_t value_start = 0; // after the '=', or after the name
+  size_t value_end = 0;
+  size_t section_end = 0; // after the section's last non-blank line
 };
 
 key_place find_key(std::string_view content, std::string_view section, std::string_view key) {
   key_place place;
   bool in_section = false;
-  for (size_t start = 0; start < content.size();) {
+  const size_t first = content.starts_with(utf8_mark) ? utf8_mark.size() : 0;
+  for (size_t start = first; start < content.size();) {
     const ini_line line = line_at(content, start);
     start = line.next;
     const std::string_view text = content.substr(line.start, line.end - line.start);
@@ -87,61 +96,104 @@ key_place find_key(std::string_view content, std::string_view section, std::stri
       place.section_end = line.next;
       continue;
     }
-    if (!in_section) {
-      continue;
-    }
     const std::string_view trimmed = trim(text);
-    if (!trimmed.empty()) {
-      place.section_end = line.next;
-    }
-    if (trimmed.empty() || trimmed.front() == ';') {
+    if (!in_section || trimmed.empty()) {
       continue;
     }
-    const size_t equals = trimmed.find('=');
-    if (equals != std::string_view::npos && same_name(trim(trimmed.substr(0, equals)), key)) {
+    place.section_end = line.next;
+    const size_t equals = text.find('=');
+    if (trimmed.front() != ';' && same_name(trim(text.substr(0, equals)), key)) {
       place.key_found = true;
-      place.key_line = line;
+      place.has_value = equals != std::string_view::npos;
+      place.value_start = place.has_value ? line.start + equals + 1
+                                          : line.start + text.find_last_not_of(blanks) + 1;
+      place.value_end = line.end;
       return place;
     }
   }
   return place;
 }
 
-// The key's value as read: trimmed, one pair of matching quotes removed.
-std::optional<std::string> read_value(const std::string& content, const char* section,
-                                      const char* key) {
+// The key's value as read: trimmed, up to a zero byte, then one pair of
+// matching quotes removed.
+std::optional<std::string_view> read_value(std::string_view content, const char* section,
+                                           const char* key) {
   const key_place place = find_key(content, section, key);
-  if (!place.key_found) {
+  if (!place.has_value) {
     return std::nullopt;
   }
-  const std::string_view text(content.data() + place.key_line.start,
-                              place.key_line.end - place.key_line.start);
-  std::string_view value = trim(text.substr(text.find('=') + 1));
+  std::string_view value =
+      trim(content.substr(place.value_start, place.value_end - place.value_start));
+  value = value.substr(0, value.find('\0'));
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.back() == value.front()) {
     value = value.substr(1, value.size() - 2);
   }
-  return std::string(value);
+  return value;
 }
 
 // The whole file; an empty text when there is none; nothing when it exists
-// but cannot be read.
+// but cannot be read, is no regular file, or is UTF-16, which this service
+// neither reads nor writes.
 std::optional<std::string> read_file(const char* file) {
-  const int descriptor = open(file, O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a pipe in the file's place cannot stall the host.
+  const int descriptor = open(file, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (descriptor < 0) {
     return errno == ENOENT ? std::optional<std::string>(std::string()) : std::nullopt;
   }
+  struct stat status {};
+  bool readable = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
   std::string content;
+  content.reserve(readable ? static_cast<size_t>(status.st_size) : 0);
   char chunk[65536];
-  ssize_t got = 0;
-  while ((got = read(descriptor, chunk, sizeof chunk)) > 0) {
-    content.append(chunk, static_cast<size_t>(got));
+  while (readable) {
+    const ssize_t got = read(descriptor, chunk, sizeof chunk);
+    if (got == 0) {
+      break;
+    }
+    readable = got > 0 || errno == EINTR;
+    content.append(chunk, static_cast<size_t>(std::max<ssize_t>(got, 0)));
   }
   close(descriptor);
-  if (got < 0) {
+  if (!readable || content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF")) {
     return std::nullopt;
   }
   return content;
+}
+
+// 0 to 35 for the digits 0 to 9 and the letters a to z in either case; 36
+// for any other byte.
+uint32_t digit_value(char c) {
+  if (c >= '0' && c <= '9') {
+    return static_cast<uint32_t>(c - '0');
+  }
+  const char lower = static_cast<char>(c | 0x20);
+  return lower >= 'a' && lower <= 'z' ? static_cast<uint32_t>(lower - 'a' + 10) : 36;
+}
+
+// A value as the Windows service reads an integer: only its first 29 bytes
+// count; control bytes and blanks before an optional sign are skipped; "0x",
+// "0o" or "0b" after the sign choose base 16, 8 or 2, otherwise base 10; the
+// digits run up to the first byte that is no digit of the base and wrap at
+// 32 bits.
+int32_t integer_of(std::string_view value) {
+  value = value.substr(0, 29);
+  size_t i = 0;
+  while (i < value.size() && static_cast<unsigned char>(value[i]) <= ' ') {
+    ++i;
+  }
+  const bool negative = i < value.size() && value[i] == '-';
+  if (i < value.size() && (value[i] == '-' || value[i] == '+')) {
+    ++i;
+  }
+  const std::string_view prefix = value.substr(i, 2);
+  const uint32_t base = prefix == "0x" ? 16 : prefix == "0o" ? 8 : prefix == "0b" ? 2 : 10;
+  i += base == 10 ? 0 : 2;
+  uint32_t number = 0;
+  for (; i < value.size() && digit_value(value[i]) < base; ++i) {
+    number = number * base + digit_value(value[i]);
+  }
+  return static_cast<int32_t>(negative ? 0U - number : number);
 }
 
 std::string_view line_end_of(std::string_view content) {
@@ -181,8 +233,8 @@ void replace_file(const char* file, std::string_view content) {
   if (descriptor < 0) {
     return;
   }
-  const bool written = write_all(descriptor, content) && fchmod(descriptor, mode) == 0 &&
-                       fsync(descriptor) == 0;
+  const bool written =
+      write_all(descriptor, content) && fchmod(descriptor, mode) == 0 && fsync(descriptor) == 0;
   const bool closed = close(descriptor) == 0;
   if (!written || !closed || rename(temporary.c_str(), file) != 0) {
     unlink(temporary.c_str());
@@ -194,36 +246,23 @@ void replace_file(const char* file, std::string_view content) {
 int32_t ini_read_int(const char* section, const char* key, int32_t default_value,
                      const char* file) {
   const std::optional<std::string> content = read_file(file);
-  const std::optional<std::string> value =
+  const std::optional<std::string_view> value =
       content ? read_value(*content, section, key) : std::nullopt;
-  if (!value || value->empty()) {
-    return default_value;
-  }
-  // An optional sign, then decimal digits up to the first other byte,
-  // wrapping like a 32-bit register.
-  size_t i = 0;
-  const bool negative = (*value)[0] == '-';
-  if (negative || (*value)[0] == '+') {
-    i = 1;
-  }
-  uint32_t number = 0;
-  for (; i < value->size() && (*value)[i] >= '0' && (*value)[i] <= '9'; ++i) {
-    number = number * 10 + static_cast<uint32_t>((*value)[i] - '0');
-  }
-  return static_cast<int32_t>(negative ? 0U - number : number);
+  return value && !value->empty() ? integer_of(*value) : default_value;
 }
 
-uint32_t ini_read_text(const char* section, const char* key, const char* default_text,
-                       char* buffer, uint32_t size, const char* file) {
+uint32_t ini_read_text(const char* section, const char* key, const char* default_text, char* buffer,
+                       uint32_t size, const char* file) {
   if (size == 0) {
     return 0;
   }
   const std::optional<std::string> content = read_file(file);
-  std::optional<std::string> value = content ? read_value(*content, section, key) : std::nullopt;
+  std::optional<std::string_view> value =
+      content ? read_value(*content, section, key) : std::nullopt;
   if (!value) {
     // The default loses its trailing blanks, as the Windows service does.
     const std::string_view fallback = default_text == nullptr ? "" : default_text;
-    value = std::string(fallback.substr(0, fallback.find_last_not_of(' ') + 1));
+    value = fallback.substr(0, fallback.find_last_not_of(' ') + 1);
   }
   const uint32_t length = static_cast<uint32_t>(std::min<size_t>(value->size(), size - 1));
   std::memcpy(buffer, value->data(), length);
@@ -236,32 +275,34 @@ void ini_write_text(const char* section, const char* key, const char* value, con
   if (!old_content) {
     return;
   }
+  // Through a link, the file it names is rewritten, not the link replaced.
+  char* const resolved = realpath(file, nullptr);
+  const std::string target = resolved != nullptr ? resolved : file;
+  std::free(resolved);
   const std::string& content = *old_content;
-  const std::string_view line_end = line_end_of(content);
-  const std::string key_line = std::string(key) + "=" + std::string(first_line(value));
+  const std::string_view stored_value = first_line(value);
   const key_place place = find_key(content, section, key);
 
   std::string updated;
-  updated.reserve(content.size() + key_line.size() + std::strlen(section) + 8);
   if (place.key_found) {
-    updated.append(content, 0, place.key_line.start);
-    updated += key_line;
-    updated.append(content, place.key_line.end);
+    // The key keeps its spelling and layout; only what follows '=' changes.
+    updated.reserve(content.size() + stored_value.size());
+    updated.append(content, 0, place.value_start);
+    updated += place.has_value ? "" : "=";
+    updated += stored_value;
+    updated.append(content, place.value_end);
   } else {
+    const std::string_view line_end = line_end_of(content);
     const size_t insert_at = place.section_found ? place.section_end : content.size();
     updated.append(content, 0, insert_at);
     if (!updated.empty() && updated.back() != '\n' && updated.back() != '\r') {
       updated += line_end;
     }
     if (!place.section_found) {
-      updated += '[';
-      updated += section;
-      updated += ']';
-      updated += line_end;
+      updated.append("[").append(section).append("]").append(line_end);
     }
-    updated += key_line;
-    updated += line_end;
+    updated.append(key).append("=").append(stored_value).append(line_end);
     updated.append(content, insert_at);
   }
-  replace_file(file, updated);
+  replace_file(target.c_str(), updated);
 }
