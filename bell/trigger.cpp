@@ -3,26 +3,220 @@
 #include "bell/sound.h"
 #include "module/state.h"
 #include "module/texts.h"
-#include "utilities/Utilities.h"
 
+#include <immintrin.h>
+
+#include <cstring>
 #include <string_view>
+
+// The trigger reads a line once, stopping only at its marks: grave accents,
+// double quotes and the terminator. Every request text holds a grave accent
+// and both whisper texts a double quote, so a text needs comparing only where
+// the line holds the mark that the text holds at its anchor, the text's first
+// copy of that mark. A line rings when a request text or an opening followed
+// by a closing lies in it, whatever the order in which they are found.
 
 namespace {
 
 constexpr int32_t server_text_kind = 2;
 
-bool is_request_or_whisper(std::string_view line) {
-  if (find_from(module_text(TEXT_ID_JOIN_REQUEST), line, 1) > 0 ||
-      find_from(module_text(TEXT_ID_SUMMON_REQUEST), line, 1) > 0) {
-    return true;
+constexpr char accent = '`';
+constexpr char quote = '"';
+constexpr size_t request_anchor = std::string_view(TEXT_JOIN_REQUEST).find(accent);
+constexpr size_t opening_anchor = std::string_view(TEXT_WHISPER_OPENING).find(quote);
+constexpr size_t closing_anchor = std::string_view(TEXT_WHISPER_CLOSING).find(quote);
+static_assert(request_anchor != std::string_view::npos &&
+              std::string_view(TEXT_SUMMON_REQUEST).find(accent) == request_anchor &&
+              opening_anchor != std::string_view::npos && closing_anchor != std::string_view::npos);
+
+// The line is read in aligned groups of 64 bytes, one bit for each byte, and
+// long stretches without marks a pair of groups at a time.
+constexpr uintptr_t group_size = 64;
+constexpr uintptr_t pair_size = 2 * group_size;
+
+// The processor-specific part: the same reading 16 bytes at a time with SSE2
+// or 32 with AVX2, the wider wherever the processor has it. Both turn bytes
+// into "unmarked" vectors, zero exactly at the marks. Groups and pairs are
+// read whole at their alignment, as the C library's string routines read: a
+// read never reaches into a page past the terminator, and the bytes after the
+// terminator are never used. Address checking would take those reads for
+// overflows, so it is off here.
+
+// min(b, b ^ accent, b ^ quote) is zero exactly where b is a mark.
+[[gnu::target("sse2"), gnu::no_sanitize_address]] __m128i sse2_unmarked(const char* at) {
+  const __m128i bytes = _mm_load_si128(reinterpret_cast<const __m128i*>(at));
+  return _mm_min_epu8(_mm_min_epu8(bytes, _mm_xor_si128(bytes, _mm_set1_epi8(accent))),
+                      _mm_xor_si128(bytes, _mm_set1_epi8(quote)));
+}
+
+[[gnu::target("sse2")]] uint64_t sse2_zero_bits(__m128i unmarked) {
+  return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(unmarked, _mm_setzero_si128())));
+}
+
+[[gnu::target("sse2"), gnu::no_sanitize_address]] uint64_t sse2_group_marks(const char* group) {
+  return sse2_zero_bits(sse2_unmarked(group)) | sse2_zero_bits(sse2_unmarked(group + 16)) << 16 |
+         sse2_zero_bits(sse2_unmarked(group + 32)) << 32 |
+         sse2_zero_bits(sse2_unmarked(group + 48)) << 48;
+}
+
+[[gnu::target("sse2"), gnu::no_sanitize_address]] const char*
+sse2_first_marked_pair(const char* pair) {
+  for (;; pair += pair_size) {
+    __m128i unmarked = sse2_unmarked(pair);
+    for (uintptr_t at = 16; at < pair_size; at += 16) {
+      unmarked = _mm_min_epu8(unmarked, sse2_unmarked(pair + at));
+    }
+    if (sse2_zero_bits(unmarked) != 0) {
+      return pair;
+    }
   }
-  // The closing text is looked for from where the opening starts, so the two
-  // may share the opening's final double quote.
-  const int32_t opening = find_from(module_text(TEXT_ID_WHISPER_OPENING), line, 1);
-  return opening > 0 && find_from(module_text(TEXT_ID_WHISPER_CLOSING), line, opening) > opening;
+}
+
+// Moves group on to the first group from it that holds a mark, and answers
+// the bits of its marks, bit 0 for its first byte.
+[[gnu::target("sse2"), gnu::no_sanitize_address]] uint64_t sse2_next_marks(const char*& group) {
+  for (;; group += group_size) {
+    if (const uint64_t marks = sse2_group_marks(group)) {
+      return marks;
+    }
+    if (reinterpret_cast<uintptr_t>(group) % pair_size != 0) {
+      group = sse2_first_marked_pair(group + group_size) - group_size;
+    }
+  }
+}
+
+// AVX2 looks bytes up by their low four bits: the table holds the accent at
+// 0 and the quote at 2, so a byte equal to its entry is one of the two, and a
+// byte with its top bit set looks up zero and matches nothing. The unmarked
+// vector keeps the bytes that match nothing, zero bytes among them.
+static_assert((accent & 0xF) == 0 && (quote & 0xF) == 2);
+
+[[gnu::target("avx2"), gnu::no_sanitize_address]] __m256i avx2_unmarked(const char* at) {
+  const __m256i table = _mm256_setr_epi8(accent, 0, quote, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                         accent, 0, quote, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  const __m256i bytes = _mm256_load_si256(reinterpret_cast<const __m256i*>(at));
+  return _mm256_andnot_si256(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(table, bytes), bytes), bytes);
+}
+
+[[gnu::target("avx2")]] uint64_t avx2_zero_bits(__m256i unmarked) {
+  return static_cast<uint32_t>(
+      _mm256_movemask_epi8(_mm256_cmpeq_epi8(unmarked, _mm256_setzero_si256())));
+}
+
+[[gnu::target("avx2"), gnu::no_sanitize_address]] uint64_t avx2_group_marks(const char* group) {
+  return avx2_zero_bits(avx2_unmarked(group)) | avx2_zero_bits(avx2_unmarked(group + 32)) << 32;
+}
+
+[[gnu::target("avx2"), gnu::no_sanitize_address]] const char*
+avx2_first_marked_pair(const char* pair) {
+  for (;; pair += pair_size) {
+    const __m256i unmarked =
+        _mm256_min_epu8(_mm256_min_epu8(avx2_unmarked(pair), avx2_unmarked(pair + 32)),
+                        _mm256_min_epu8(avx2_unmarked(pair + 64), avx2_unmarked(pair + 96)));
+    if (avx2_zero_bits(unmarked) != 0) {
+      return pair;
+    }
+  }
+}
+
+// As sse2_next_marks.
+[[gnu::target("avx2"), gnu::no_sanitize_address]] uint64_t avx2_next_marks(const char*& group) {
+  for (;; group += group_size) {
+    if (const uint64_t marks = avx2_group_marks(group)) {
+      return marks;
+    }
+    if (reinterpret_cast<uintptr_t>(group) % pair_size != 0) {
+      group = avx2_first_marked_pair(group + group_size) - group_size;
+    }
+  }
+}
+
+uint64_t next_marks(const char*& group, bool use_avx2) {
+  return use_avx2 ? avx2_next_marks(group) : sse2_next_marks(group);
+}
+
+// Eight bytes before a mark, read as one number, are compared at once with
+// the eight before a text's anchor: that sets most marks aside cheaply.
+constexpr size_t word_size = sizeof(uint64_t);
+static_assert(request_anchor >= word_size && opening_anchor >= word_size);
+
+uint64_t word_before(const char* at) {
+  uint64_t word = 0;
+  std::memcpy(&word, at - word_size, word_size);
+  return word;
+}
+
+// The eight bytes before the text's anchor as one number; 0, which never
+// stands before a mark in a line, for a text too short to lie anywhere.
+uint64_t word_before_anchor(std::string_view text, size_t anchor) {
+  return anchor < text.size() ? word_before(text.data() + anchor) : 0;
+}
+
+// Whether text lies in the line with its anchor on mark. The bytes from line
+// to mark are not zero; strncmp stops at the line's terminator, since no text
+// holds a zero byte.
+bool lies_at(std::string_view text, size_t anchor, const char* line, const char* mark) {
+  return anchor < text.size() && text[anchor] == *mark &&
+         static_cast<size_t>(mark - line) >= anchor &&
+         std::memcmp(mark - anchor, text.data(), anchor) == 0 &&
+         std::strncmp(mark + 1, text.data() + anchor + 1, text.size() - anchor - 1) == 0;
 }
 
 } // namespace
+
+bool is_request_or_whisper(const char* line, bool use_avx2) {
+  const char* const first_group = line - reinterpret_cast<uintptr_t>(line) % group_size;
+  const char* group = first_group;
+  uint64_t marks = next_marks(group, use_avx2);
+  if (group == first_group) {
+    marks &= ~uint64_t{0} << (line - first_group);
+  }
+  // The texts are fetched at the first mark: most lines hold none.
+  std::string_view join, summon, opening, closing;
+  uint64_t join_word = 0, summon_word = 0, opening_word = 0;
+  bool opening_seen = false;
+  for (;;) {
+    while (marks == 0) {
+      group += group_size;
+      marks = next_marks(group, use_avx2);
+    }
+    const char* const mark = group + __builtin_ctzll(marks);
+    marks &= marks - 1;
+    if (*mark == '\0') {
+      return false;
+    }
+    if (join.data() == nullptr) {
+      join = module_text(TEXT_ID_JOIN_REQUEST);
+      summon = module_text(TEXT_ID_SUMMON_REQUEST);
+      opening = module_text(TEXT_ID_WHISPER_OPENING);
+      closing = module_text(TEXT_ID_WHISPER_CLOSING);
+      join_word = word_before_anchor(join, request_anchor);
+      summon_word = word_before_anchor(summon, request_anchor);
+      opening_word = word_before_anchor(opening, opening_anchor);
+    }
+    // Until an opening is seen, only a join, summon or opening text can lie
+    // at a mark, each with its own eight bytes before it.
+    if (!opening_seen && static_cast<size_t>(mark - line) >= word_size) {
+      const uint64_t word = word_before(mark);
+      if (word != join_word && word != summon_word && word != opening_word) {
+        continue;
+      }
+    }
+    if (*mark == accent) {
+      if (lies_at(join, request_anchor, line, mark) ||
+          lies_at(summon, request_anchor, line, mark)) {
+        return true;
+      }
+      continue;
+    }
+    // The closing text must start after the first opening text; it may start
+    // at the opening's own final double quote, so the opening is taken first.
+    opening_seen = opening_seen || lies_at(opening, opening_anchor, line, mark);
+    if (opening_seen && lies_at(closing, closing_anchor, line, mark)) {
+      return true;
+    }
+  }
+}
 
 void ring_bell() { play_sound(wave_path.c_str()); }
 
@@ -30,7 +224,7 @@ void ring_if_requested(int32_t kind, const char* line) {
   if (enabled == 0 || kind != server_text_kind || line == nullptr || line[0] != '(') {
     return;
   }
-  if (is_request_or_whisper(line)) {
+  if (is_request_or_whisper(line, __builtin_cpu_supports("avx2"))) {
     ring_bell();
   }
 }

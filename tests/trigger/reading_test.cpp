@@ -1,0 +1,180 @@
+// The one-pass reading of server lines against the literal reading: the same
+// answer for every line, in every place in memory, with either processor
+// reading, and without a single heap allocation.
+#include "bell/trigger.h"
+#include "module/exports.h"
+#include "module/state.h"
+#include "module/texts.h"
+#include "tests/stubs/recorder.h"
+#include "tests/trigger/allocation_count.h"
+#include "tests/trigger/guarded_page.h"
+#include "tests/trigger/literal_reading.h"
+#include "tests/trigger/sample_lines.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Lines made of random pieces of the four texts, whole, cut or with one byte
+// changed, among marks, near misses and chat, most of them starting with "(".
+// The seed is fixed, so a failure shows again on the next run.
+class line_maker {
+public:
+  std::string line() {
+    std::string made = below(5) == 0 ? "" : "(";
+    for (size_t pieces = 1 + below(6); pieces > 0; --pieces) {
+      made += piece();
+    }
+    return made;
+  }
+
+  // Bytes that might be taken for part of a line: marks among them.
+  std::string stray_bytes(size_t count) {
+    std::string bytes;
+    for (; count > 0; --count) {
+      bytes += "`\"(x"[below(4)];
+    }
+    return bytes;
+  }
+
+  size_t below(size_t bound) { return random() % bound; }
+
+private:
+  std::string piece() {
+    static const std::string texts[] = {TEXT_JOIN_REQUEST, TEXT_SUMMON_REQUEST,
+                                        TEXT_WHISPER_OPENING, TEXT_WHISPER_CLOSING};
+    static const std::string near_misses[] = {"`",          "\"",
+                                              "'",          " ",
+                                              "(",          "whispers",
+                                              "whispers, ", "whispers \"",
+                                              " to you. ]", "\" to you ]",
+                                              "type `",     "type `Join",
+                                              "`decline",   std::string(1, '\0')};
+    static const std::string chat = "we meet at the mill by the north gate at dawn; bring rope. ";
+    std::string text = texts[below(4)];
+    switch (below(8)) {
+    case 0:
+    case 1: return text;
+    case 2: return text.substr(0, below(text.size()));
+    case 3: return text.substr(1 + below(text.size() - 1));
+    case 4: text[below(text.size())] = "`\"' eJjsS"[below(9)]; return text;
+    case 5: return near_misses[below(std::size(near_misses))];
+    case 6: {
+      // Now and then long enough to cross several groups and pairs.
+      const size_t length = below(10) == 0 ? below(5000) : below(300);
+      std::string filler;
+      while (filler.size() < length) {
+        filler += chat;
+      }
+      return filler.substr(0, length);
+    }
+    default: return std::string(1, static_cast<char>(1 + below(255)));
+    }
+  }
+
+  std::mt19937 random{20261208};
+};
+
+bool has_avx2() { return __builtin_cpu_supports("avx2"); }
+
+class Reading : public testing::Test {
+protected:
+  void SetUp() override {
+    reset_module_and_recorder();
+    wave_path = "bell.wav";
+    on_module(2, nullptr);
+  }
+
+  // Whether on_inet rang for the line, checked against both processor
+  // readings wherever on_inet hands the line to them.
+  bool on_inet_rings(int32_t kind, const char* line) {
+    recorded.played.clear();
+    on_inet(kind, line);
+    const bool rang = !recorded.played.empty();
+    if (enabled != 0 && kind == 2 && line[0] == '(') {
+      EXPECT_EQ(is_request_or_whisper(line, false), rang) << "SSE2 reading: " << line;
+      if (has_avx2()) {
+        EXPECT_EQ(is_request_or_whisper(line, true), rang) << "AVX2 reading: " << line;
+      }
+    }
+    return rang;
+  }
+};
+
+TEST_F(Reading, RingsExactlyWhenTheLiteralReadingRings) {
+  line_maker maker;
+  size_t rung = 0;
+  constexpr size_t lines = 20000;
+  for (size_t n = 0; n < lines; ++n) {
+    const std::string line = maker.line();
+    // At every offset from a 64-byte boundary, behind bytes that look like marks.
+    const size_t offset = maker.below(64);
+    const std::string placed = maker.stray_bytes(offset) + line;
+    const char* start = placed.c_str() + offset;
+    const int32_t kind = maker.below(20) == 0 ? 1 : 2;
+    const bool expected = literal_rings(kind, start);
+    ASSERT_EQ(on_inet_rings(kind, start), expected) << "kind " << kind << ": " << start;
+    rung += expected ? 1 : 0;
+  }
+  // Both answers must be common, or agreeing on them proves little.
+  EXPECT_GT(rung, lines / 10);
+  EXPECT_LT(rung, lines * 9 / 10);
+}
+
+TEST_F(Reading, NeverReadsIntoThePageAfterTheTerminator) {
+  line_maker maker;
+  std::vector<std::string> lines;
+  for (const sample_line& sample : sample_lines()) {
+    lines.push_back(sample.text.substr(0, readable_size() - 1));
+  }
+  for (size_t n = 0; n < 2000; ++n) {
+    lines.push_back(maker.line().substr(0, readable_size() - 1));
+  }
+  char* const stretch = readable_before_guard();
+  for (const std::string& line : lines) {
+    // The terminator is the stretch's last byte; for lines with an embedded
+    // zero, the stretch ends with the line's own bytes after it.
+    char* const start = stretch + readable_size() - 1 - line.size();
+    std::memcpy(start, line.c_str(), line.size() + 1);
+    ASSERT_EQ(on_inet_rings(2, start), literal_rings(2, start)) << start;
+  }
+}
+
+TEST_F(Reading, NoLineCostsAHeapAllocation) {
+  std::vector<sample_line> samples = sample_lines();
+  line_maker maker;
+  for (size_t n = 0; n < 2000; ++n) {
+    samples.push_back({"random", true, 2, maker.line(), false});
+  }
+  // A ring records a short name in room made beforehand, which needs no heap.
+  recorded.played.reserve(1);
+  for (const sample_line& sample : samples) {
+    enabled = sample.enabled ? -1 : 0;
+    recorded.played.clear();
+    const size_t before = allocations_made();
+    on_inet(sample.kind, sample.text.c_str());
+    EXPECT_EQ(allocations_made(), before) << sample.name << ": " << sample.text;
+  }
+}
+
+TEST_F(Reading, SampleLinesRingAsLabelled) {
+  for (const sample_line& sample : sample_lines()) {
+    enabled = sample.enabled ? -1 : 0;
+    EXPECT_EQ(on_inet_rings(sample.kind, sample.text.c_str()), sample.rings) << sample.name;
+  }
+}
+
+TEST(AllocationCount, SeesTheLiteralReadingCopyALongLine) {
+  const std::string line = "(" + std::string(1000, 'x');
+  enabled = -1;
+  const size_t before = allocations_made();
+  literal_rings(2, line.c_str());
+  EXPECT_GT(allocations_made(), before);
+}
+
+} // namespace
