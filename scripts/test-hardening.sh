@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The hardening checks: the whole Linux test suite with AddressSanitizer and
 # UndefinedBehaviorSanitizer, the fuzz targets for a bounded time, and the
-# memory checker over a host-bench session and over 1,000 load/unload cycles.
+# memory checker over a host-bench session and over 1,000 load/unload cycles,
+# both with a private sound server so that the sound library really plays.
 # Every stage runs; the exit code is non-zero when any of them failed.
 #   TOLLWICK_FUZZ_SECONDS     seconds per fuzz target (default 20)
 #   TOLLWICK_MEMCHECK_BUILD   plain Linux build to check (default build/linux;
@@ -19,8 +20,10 @@ sanitized_suite() {
 
 memcheck_runs() {
   local build="${TOLLWICK_MEMCHECK_BUILD:-build/linux}" cycles="${TOLLWICK_CYCLES:-1000}"
-  local memcheck=(valgrind -q --leak-check=full --show-leak-kinds=definite,indirect
-    --errors-for-leak-kinds=definite,indirect --error-exitcode=99)
+  local memcheck=(tests/faults/with-sound-server.sh valgrind -q --leak-check=full
+    --suppressions=tests/trigger/memcheck.supp
+    --show-leak-kinds=definite,indirect --errors-for-leak-kinds=definite,indirect
+    --error-exitcode=99)
   { [ -f "$build/CMakeCache.txt" ] || cmake --preset linux -B "$build" >/dev/null; } &&
     cmake --build "$build" -j 2 --target Tollwick tollwick-host tollwick-cycles >/dev/null ||
     return 1

@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -226,6 +225,11 @@ mode_t new_file_mode() {
 
 // Replaces file with content, or leaves it untouched when any step fails.
 void replace_file(const char* file, std::string_view content) {
+  // A file we may not write is kept, though the folder would let a new file
+  // take its place.
+  if (access(file, W_OK) != 0 && errno != ENOENT) {
+    return;
+  }
   struct stat old_status {};
   const mode_t mode = stat(file, &old_status) == 0 ? old_status.st_mode & 07777 : new_file_mode();
   std::string temporary = std::string(file) + ".XXXXXX";
@@ -265,7 +269,7 @@ uint32_t ini_read_text(const char* section, const char* key, const char* default
     value = fallback.substr(0, fallback.find_last_not_of(' ') + 1);
   }
   const uint32_t length = static_cast<uint32_t>(std::min<size_t>(value->size(), size - 1));
-  std::memcpy(buffer, value->data(), length);
+  value->copy(buffer, length); // an empty value may have no data pointer at all
   buffer[length] = '\0';
   return length;
 }
