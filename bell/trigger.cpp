@@ -6,6 +6,7 @@
 
 #include <immintrin.h>
 
+#include <array>
 #include <cstring>
 #include <string_view>
 
@@ -34,14 +35,16 @@ static_assert(request_anchor != std::string_view::npos &&
 constexpr uintptr_t group_size = 64;
 constexpr uintptr_t pair_size = 2 * group_size;
 
-// The processor-specific part: the same reading 16 bytes at a time with SSE2
-// or 32 with AVX2, the wider wherever the processor has it. Both turn bytes
-// into "unmarked" vectors, zero exactly at the marks. Groups and pairs are
-// read whole at their alignment, as the C library's string routines read: a
-// read never reaches into a page past the terminator, and the bytes after the
-// terminator are never used. Address checking would take those reads for
-// overflows, so it is off here.
+// The processor-specific part: the same reading 16 bytes at a time with SSE2,
+// 32 with AVX2 or 64 with AVX-512, the widest the processor has. Groups and
+// pairs are read whole at their alignment, as the C library's string
+// routines read: a read never reaches into a page past the terminator, and
+// the bytes after the terminator are never used. Address checking would take
+// those reads for overflows, so it is off here. Each reading finds the next
+// group with marks the same way: group by group, and a pair at a time from
+// the first pair boundary on.
 
+// SSE2 and AVX2 turn bytes into "unmarked" vectors, zero exactly at the marks.
 // min(b, b ^ accent, b ^ quote) is zero exactly where b is a mark.
 [[gnu::target("sse2"), gnu::no_sanitize_address]] __m128i sse2_unmarked(const char* at) {
   const __m128i bytes = _mm_load_si128(reinterpret_cast<const __m128i*>(at));
@@ -131,8 +134,60 @@ avx2_first_marked_pair(const char* pair) {
   }
 }
 
-uint64_t next_marks(const char*& group, bool use_avx2) {
-  return use_avx2 ? avx2_next_marks(group) : sse2_next_marks(group);
+// AVX-512 with VBMI looks bytes up by their low six bits, which tell the
+// three marks apart: the table holds each mark at the index of its low bits,
+// and at every other index a byte whose low bits differ from the index, so a
+// byte equal to its entry is a mark.
+static_assert((accent & 0x3F) == 0x20 && (quote & 0x3F) == 0x22);
+
+constexpr std::array<char, 64> avx512_table = [] {
+  std::array<char, 64> table{};
+  for (size_t index = 0; index < table.size(); ++index) {
+    table[index] = static_cast<char>(index ^ 1);
+  }
+  table[0] = '\0';
+  table[accent & 0x3F] = accent;
+  table[quote & 0x3F] = quote;
+  return table;
+}();
+
+[[gnu::target("avx512bw,avx512vbmi"), gnu::no_sanitize_address]] uint64_t
+avx512_group_marks(const char* group) {
+  const __m512i bytes = _mm512_load_si512(group);
+  // The zero-masking form of the lookup, which the compiler's headers build
+  // without an undefined vector it would warn about.
+  const __m512i entries =
+      _mm512_maskz_permutexvar_epi8(~__mmask64{0}, bytes, _mm512_loadu_si512(avx512_table.data()));
+  return _mm512_cmpeq_epi8_mask(entries, bytes);
+}
+
+[[gnu::target("avx512bw,avx512vbmi"), gnu::no_sanitize_address]] const char*
+avx512_first_marked_pair(const char* pair) {
+  while ((avx512_group_marks(pair) | avx512_group_marks(pair + group_size)) == 0) {
+    pair += pair_size;
+  }
+  return pair;
+}
+
+// As sse2_next_marks.
+[[gnu::target("avx512bw,avx512vbmi"), gnu::no_sanitize_address]] uint64_t
+avx512_next_marks(const char*& group) {
+  for (;; group += group_size) {
+    if (const uint64_t marks = avx512_group_marks(group)) {
+      return marks;
+    }
+    if (reinterpret_cast<uintptr_t>(group) % pair_size != 0) {
+      group = avx512_first_marked_pair(group + group_size) - group_size;
+    }
+  }
+}
+
+uint64_t next_marks(const char*& group, line_reading reading) {
+  switch (reading) {
+  case avx512_reading: return avx512_next_marks(group);
+  case avx2_reading: return avx2_next_marks(group);
+  default: return sse2_next_marks(group);
+  }
 }
 
 // Eight bytes before a mark, read as one number, are compared at once with
@@ -164,10 +219,17 @@ bool lies_at(std::string_view text, size_t anchor, const char* line, const char*
 
 } // namespace
 
-bool is_request_or_whisper(const char* line, bool use_avx2) {
+line_reading widest_reading() {
+  if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi")) {
+    return avx512_reading;
+  }
+  return __builtin_cpu_supports("avx2") ? avx2_reading : sse2_reading;
+}
+
+bool is_request_or_whisper(const char* line, line_reading reading) {
   const char* const first_group = line - reinterpret_cast<uintptr_t>(line) % group_size;
   const char* group = first_group;
-  uint64_t marks = next_marks(group, use_avx2);
+  uint64_t marks = next_marks(group, reading);
   if (group == first_group) {
     marks &= ~uint64_t{0} << (line - first_group);
   }
@@ -178,7 +240,7 @@ bool is_request_or_whisper(const char* line, bool use_avx2) {
   for (;;) {
     while (marks == 0) {
       group += group_size;
-      marks = next_marks(group, use_avx2);
+      marks = next_marks(group, reading);
     }
     const char* const mark = group + __builtin_ctzll(marks);
     marks &= marks - 1;
@@ -224,7 +286,7 @@ void ring_if_requested(int32_t kind, const char* line) {
   if (enabled == 0 || kind != server_text_kind || line == nullptr || line[0] != '(') {
     return;
   }
-  if (is_request_or_whisper(line, __builtin_cpu_supports("avx2"))) {
+  if (is_request_or_whisper(line, widest_reading())) {
     ring_bell();
   }
 }
