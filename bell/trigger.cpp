@@ -44,8 +44,9 @@ constexpr uintptr_t pair_size = 2 * group_size;
 // group with marks the same way: group by group, and a pair at a time from
 // the first pair boundary on.
 
-// SSE2 and AVX2 turn bytes into "unmarked" vectors, zero exactly at the marks.
-// min(b, b ^ accent, b ^ quote) is zero exactly where b is a mark.
+// SSE2 and AVX2 turn bytes into "unmarked" vectors, zero exactly at the
+// marks. With SSE2, min(b, b ^ accent, b ^ quote) is zero exactly where b is
+// a mark.
 [[gnu::target("sse2"), gnu::no_sanitize_address]] __m128i sse2_unmarked(const char* at) {
   const __m128i bytes = _mm_load_si128(reinterpret_cast<const __m128i*>(at));
   return _mm_min_epu8(_mm_min_epu8(bytes, _mm_xor_si128(bytes, _mm_set1_epi8(accent))),
