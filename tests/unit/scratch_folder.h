@@ -1,6 +1,7 @@
 // A fresh folder for one test, removed with everything in it afterwards.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -11,8 +12,10 @@ class scratch_folder {
 public:
   scratch_folder() {
     const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-    path_ = std::filesystem::temp_directory_path() /
-            (std::string("tollwick-") + test->test_suite_name() + "-" + test->name());
+    std::string name = std::string("tollwick-") + test->test_suite_name() + "-" + test->name();
+    // Parameterised tests have '/' in their names; the folder is one level.
+    std::replace(name.begin(), name.end(), '/', '-');
+    path_ = std::filesystem::temp_directory_path() / name;
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }
