@@ -48,13 +48,33 @@ private:
   std::string piece() {
     static const std::string texts[] = {TEXT_JOIN_REQUEST, TEXT_SUMMON_REQUEST,
                                         TEXT_WHISPER_OPENING, TEXT_WHISPER_CLOSING};
-    static const std::string near_misses[] = {"`",          "\"",
-                                              "'",          " ",
-                                              "(",          "whispers",
-                                              "whispers, ", "whispers \"",
-                                              " to you. ]", "\" to you ]",
-                                              "type `",     "type `Join",
-                                              "`decline",   std::string(1, '\0')};
+    // Among them the bytes around each text's grave accent or double quote
+    // with the rest wrong: other words after "type `", ", \"" after other
+    // words, and double quotes followed by a blank.
+    static const std::string near_misses[] = {"`",
+                                              "\"",
+                                              "'",
+                                              " ",
+                                              "(",
+                                              "whispers",
+                                              "whispers, ",
+                                              "whispers \"",
+                                              " to you. ]",
+                                              "\" to you ]",
+                                              "type `",
+                                              "type `Join",
+                                              "type `decline",
+                                              "type `sum",
+                                              "tape `join and press <enter>. ",
+                                              "e `summon",
+                                              "`decline",
+                                              "says, \"",
+                                              "whisper, \"",
+                                              ", \" to you. ]",
+                                              "\" ",
+                                              "\" to yo",
+                                              "\"\" to you. ]",
+                                              std::string(1, '\0')};
     static const std::string chat = "we meet at the mill by the north gate at dawn; bring rope. ";
     std::string text = texts[below(4)];
     switch (below(8)) {
