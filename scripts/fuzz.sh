@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (preset fuzz: clang, libFuzzer, ASan, UBSan) and runs
 # each for a bounded time, starting from its seed corpus in fuzz/corpus/.
-#   TOLLWICK_FUZZ_SECONDS  seconds per target (default 20, about a minute for all)
+#   TOLLWICK_FUZZ_SECONDS  seconds per target (default 60)
 #   TOLLWICK_FUZZ_TARGETS  which targets (default: "inet command ini")
 # New inputs are kept in build/fuzz/corpus/<target>, so later runs go on from
 # there; a failing input is written to build/fuzz/artifacts/ and ends the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds="${TOLLWICK_FUZZ_SECONDS:-20}"
+seconds="${TOLLWICK_FUZZ_SECONDS:-60}"
 targets="${TOLLWICK_FUZZ_TARGETS:-inet command ini}"
 
 cmake --preset fuzz >/dev/null

@@ -4,7 +4,7 @@
 # memory checker over a host-bench session and over 1,000 load/unload cycles,
 # both with a private sound server so that the sound library really plays.
 # Every stage runs; the exit code is non-zero when any of them failed.
-#   TOLLWICK_FUZZ_SECONDS     seconds per fuzz target (default 20)
+#   TOLLWICK_FUZZ_SECONDS     seconds per fuzz target (default 60)
 #   TOLLWICK_MEMCHECK_BUILD   plain Linux build to check (default build/linux;
 #                             configured with the linux preset when missing)
 #   TOLLWICK_CYCLES           load/unload cycles (default 1000)
