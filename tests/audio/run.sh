@@ -21,43 +21,28 @@ bench=("${@:5}" "$4")
 here=$(cd "$(dirname "$0")" && pwd)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tollwick-audio.XXXXXX")
-server_pid=
+# shellcheck source=SCRIPTDIR/../sound-server.sh
+. "$here/../sound-server.sh"
 recorder_pid=
 stop_all() {
   local status=$?
-  # SIGTERM: a non-interactive shell starts its background jobs ignoring SIGINT.
   [ -z "$recorder_pid" ] || { kill -TERM "$recorder_pid" 2>/dev/null || true; wait "$recorder_pid" 2>/dev/null || true; }
-  [ -z "$server_pid" ] || { kill -TERM "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; }
+  sound_server_stop
   rm -rf "$work"
   exit "$status"
 }
 trap stop_all EXIT
 trap 'exit 1' INT TERM
 
-# The server keeps its runtime files, socket and cookie in the work folder,
-# apart from any sound server the machine already runs.
-sink=tollwick_test
-socket=$work/runtime/native
-mkdir -p "$work/runtime" "$work/home"
-chmod 700 "$work/runtime"
-server_env=(env XDG_RUNTIME_DIR="$work/runtime" PULSE_RUNTIME_PATH="$work/runtime"
-  HOME="$work/home" PULSE_SERVER="unix:$socket")
-# Both run under a time limit too, in case the suite itself is killed
-# (SIGKILL leaves no trap to run); timeout passes SIGTERM on to them.
-limit=(timeout 300)
-"${server_env[@]}" "${limit[@]}" pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
-  --log-target=file:"$work/server.log" \
-  -L "module-null-sink sink_name=$sink rate=44100 channels=1" \
-  -L "module-native-protocol-unix auth-anonymous=1 socket=$socket" &
-server_pid=$!
-for _ in $(seq 100); do
-  "${server_env[@]}" pactl info >/dev/null 2>&1 && break
-  sleep 0.05
-done
-"${server_env[@]}" pactl set-default-sink "$sink" || { cat "$work/server.log" >&2; exit 1; }
+# The server and the recorder run under a time limit too, in case the suite
+# itself is killed (SIGKILL leaves no trap to run).
+limit_seconds=300
+sound_server_start "$work" "$limit_seconds" tollwick_test rate=44100 channels=1 || exit 1
+sink=$sound_server_sink
+server_env=(env "${sound_server_env[@]}")
 
 recording=$work/recording.raw
-"${server_env[@]}" "${limit[@]}" parec -d "$sink.monitor" --format=s16le --rate=44100 --channels=1 \
+"${server_env[@]}" timeout "$limit_seconds" parec -d "$sink.monitor" --format=s16le --rate=44100 --channels=1 \
   --latency-msec=20 --raw >"$recording" &
 recorder_pid=$!
 # A recorder on a freshly opened sink may stall; suspending and resuming the
@@ -65,7 +50,7 @@ recorder_pid=$!
 sleep 0.2
 "${server_env[@]}" pactl suspend-sink "$sink" 1
 "${server_env[@]}" pactl suspend-sink "$sink" 0
-export PULSE_SERVER="unix:$socket"
+export PULSE_SERVER="unix:$sound_server_socket"
 
 recorded_bytes() { stat -c %s "$recording"; }
 
@@ -125,26 +110,18 @@ quiet_wait_ms=1000
 
 suite_start=$(date +%s%N)
 
-play join tone 500 $tone_ms <<EOF
-@TW-SetWave $(tone join 500 $tone_ms)
+# ring NAME HZ LINE: the ringing LINE plays a tone of HZ set just before.
+ring() {
+  play "$1" tone "$2" $tone_ms <<EOF
+@TW-SetWave $(tone "$1" "$2" $tone_ms)
 /enable
-$join_line
+$3
 /sleep $ring_wait_ms
 EOF
-
-play summon tone 700 $tone_ms <<EOF
-@TW-SetWave $(tone summon 700 $tone_ms)
-/enable
-$summon_line
-/sleep $ring_wait_ms
-EOF
-
-play whisper tone 900 $tone_ms <<EOF
-@TW-SetWave $(tone whisper 900 $tone_ms)
-/enable
-$whisper_line
-/sleep $ring_wait_ms
-EOF
+}
+ring join 500 "$join_line"
+ring summon 700 "$summon_line"
+ring whisper 900 "$whisper_line"
 
 play default-bell sound 300 <<EOF
 /enable

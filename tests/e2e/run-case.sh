@@ -31,34 +31,14 @@ bench=("$@")
 here=$(cd "$(dirname "$0")" && pwd)
 case_name=$(basename "$case_dir")
 
+# shellcheck source=SCRIPTDIR/../sound-server.sh
+. "$here/../sound-server.sh"
 folder=$(mktemp -d "${TMPDIR:-/tmp}/tollwick-e2e.XXXXXX")
-server_pid=
 cleanup() {
-  [ -z "$server_pid" ] || { kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null; }
+  sound_server_stop
   rm -rf "$folder"
 }
 trap cleanup EXIT
-
-# A sound server of the case's own, in the case's folder, playing into nothing.
-start_sound_server() {
-  local home=$folder/sound-server
-  mkdir -p "$home"
-  export HOME=$home XDG_RUNTIME_DIR=$home PULSE_RUNTIME_PATH=$home
-  export PULSE_SERVER=unix:$home/socket
-  pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm \
-    -L "module-null-sink sink_name=e2e" \
-    -L "module-native-protocol-unix auth-anonymous=1 socket=$home/socket" \
-    -L "module-always-sink" >"$home/log" 2>&1 &
-  server_pid=$!
-  local tries
-  for tries in $(seq 50); do
-    [ -S "$home/socket" ] && return
-    sleep 0.1
-  done
-  echo "the sound server did not start:" >&2
-  cat "$home/log" >&2
-  exit 1
-}
 
 cp "$module" "$folder/"
 cp "$partial_module" "$folder/partial-module.bin"
@@ -73,7 +53,12 @@ if [[ $module == *.dll ]]; then
 else
   root=$folder swap_separators=0
   export CANBERRA_DRIVER=pulse PULSE_SERVER="unix:$folder/no-sound-server"
-  [ ! -f "$case_dir/sound-server" ] || start_sound_server
+  # A sound server of the case's own, in the case's folder, playing into
+  # nothing; the bench runs in its world.
+  if [ -f "$case_dir/sound-server" ]; then
+    sound_server_start "$folder/sound-server" 300 e2e || exit 1
+    export "${sound_server_env[@]}"
+  fi
 fi
 export ROOT=$root SWAP=$swap_separators
 
