@@ -26,12 +26,12 @@ void require(bool condition) {
   }
 }
 
-std::string text_of(const char *argument) { return argument == nullptr ? "" : argument; }
+std::string text_of(const char* argument) { return argument == nullptr ? "" : argument; }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  std::string_view input(reinterpret_cast<const char *>(data), size);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string_view input(reinterpret_cast<const char*>(data), size);
   const bool negated = !input.empty() && input.front() == '-';
   if (negated) {
     input.remove_prefix(1);
@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     pieces.emplace_back(input.substr(start, end - start));
     start = end + 1;
   }
-  std::vector<const char *> vector;
-  for (const std::string &piece : pieces) {
+  std::vector<const char*> vector;
+  for (const std::string& piece : pieces) {
     vector.push_back(piece == std::string_view("\0", 1) ? nullptr : piece.c_str());
   }
   const auto count = static_cast<int32_t>(vector.size());

@@ -17,7 +17,7 @@
 
 namespace {
 
-bool rings_by_plain_reading(int32_t kind, const char *line) {
+bool rings_by_plain_reading(int32_t kind, const char* line) {
   if (kind != 2 || line == nullptr || line[0] != '(') {
     return false;
   }
@@ -33,7 +33,7 @@ bool rings_by_plain_reading(int32_t kind, const char *line) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) {
     return 0;
   }
@@ -41,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   enabled = -1;
   wave_path = "/fuzz/bell.wav";
   const int32_t kind = static_cast<int8_t>(data[0]);
-  const std::string line(reinterpret_cast<const char *>(data) + 1, size - 1);
-  const char *line_pointer = size == 1 ? nullptr : line.c_str();
+  const std::string line(reinterpret_cast<const char*>(data) + 1, size - 1);
+  const char* line_pointer = size == 1 ? nullptr : line.c_str();
 
   on_inet(kind, line_pointer);
 

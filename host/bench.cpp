@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr const char *bench_name = "tollwick-host";
+constexpr const char* bench_name = "tollwick-host";
 
 constexpr int32_t event_start = 0;
 constexpr int32_t event_save = 1;
@@ -31,7 +31,7 @@ constexpr int exit_ok = 0;
 constexpr int exit_cannot_run = 1; // module or session file cannot be used
 constexpr int exit_bad_input = 2;  // bad option or session line
 
-constexpr const char *usage_text = R"usage(Usage: tollwick-host [options] [SESSION_FILE]
+constexpr const char* usage_text = R"usage(Usage: tollwick-host [options] [SESSION_FILE]
 
 Loads the module, plays the host's part in a session and prints a transcript
 of what the module did. Without SESSION_FILE, or with "-", the session is read
@@ -93,7 +93,7 @@ struct module_callbacks {
 };
 
 struct loaded_module {
-  void *handle = nullptr;
+  void* handle = nullptr;
   module_callbacks callbacks;
   std::string folder;
 };
@@ -136,7 +136,7 @@ std::optional<int32_t> parse_number(std::string_view text) {
 }
 
 // A module identifier other than the bench's own is a fault of the module.
-void check_module_id(const char *service, int32_t module_id) {
+void check_module_id(const char* service, int32_t module_id) {
   if (module_id != session.options.module_id) {
     print_line("contract: ", std::string(service) + " got module identifier " +
                                  std::to_string(module_id) + ", expected " +
@@ -146,7 +146,7 @@ void check_module_id(const char *service, int32_t module_id) {
 
 // Parses the command line; answers the exit status when the bench should
 // stop at once (help, or a bad option).
-std::optional<int> parse_options(int argc, char **argv, bench_options &options) {
+std::optional<int> parse_options(int argc, char** argv, bench_options& options) {
   bool have_session = false;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
@@ -215,14 +215,14 @@ void send_event(int32_t event) {
   session.callbacks.module(event, &module_id);
 }
 
-void send_server_line(int32_t kind, const std::string &line) {
+void send_server_line(int32_t kind, const std::string& line) {
   session.rings_in_line = 0;
   session.callbacks.inet(kind, line.c_str());
   print_line(session.rings_in_line > 0 ? "rung   | " : "silent | ", line);
 }
 
 // Splits a user command after its "@" into words on runs of blanks and tabs.
-void send_command(const std::string &line) {
+void send_command(const std::string& line) {
   std::vector<std::string> words;
   const std::string_view rest = std::string_view(line).substr(1);
   size_t start = rest.find_first_not_of(" \t");
@@ -231,8 +231,8 @@ void send_command(const std::string &line) {
     words.emplace_back(rest.substr(start, end - start));
     start = rest.find_first_not_of(" \t", end);
   }
-  std::vector<const char *> vector;
-  for (const std::string &word : words) {
+  std::vector<const char*> vector;
+  for (const std::string& word : words) {
     vector.push_back(word.c_str());
   }
   vector.push_back(nullptr);
@@ -243,7 +243,7 @@ void send_command(const std::string &line) {
 }
 
 // Runs one directive; answers an error message for a bad one.
-std::optional<std::string> run_directive(const std::string &line) {
+std::optional<std::string> run_directive(const std::string& line) {
   if (line.starts_with("/#")) {
     return std::nullopt;
   }
@@ -253,14 +253,14 @@ std::optional<std::string> run_directive(const std::string &line) {
   const bool has_argument = name_end < line.size();
 
   struct plain_event {
-    const char *name;
+    const char* name;
     int32_t event;
   };
   static constexpr plain_event plain_events[] = {
       {"/enable", event_enable}, {"/disable", event_disable}, {"/about", event_about},
       {"/save", event_save},     {"/start", event_start},
   };
-  for (const plain_event &plain : plain_events) {
+  for (const plain_event& plain : plain_events) {
     if (name == plain.name) {
       if (has_argument) {
         return name + " takes no argument";
@@ -295,7 +295,7 @@ std::optional<std::string> run_directive(const std::string &line) {
 }
 
 template <typename callback>
-void find_callback(void *handle, const char *name, callback &found, std::string &missing) {
+void find_callback(void* handle, const char* name, callback& found, std::string& missing) {
   found = reinterpret_cast<callback>(find_export(handle, name));
   if (found == nullptr) {
     missing += missing.empty() ? name : std::string(", ") + name;
@@ -304,12 +304,12 @@ void find_callback(void *handle, const char *name, callback &found, std::string 
 
 // Loads the module and finds its callbacks; answers false with the reason in
 // error, leaving nothing loaded.
-bool load_module(const std::string &path, loaded_module &module, std::string &error) {
-  void *handle = open_module(path, module.folder, error);
+bool load_module(const std::string& path, loaded_module& module, std::string& error) {
+  void* handle = open_module(path, module.folder, error);
   if (handle == nullptr) {
     return false;
   }
-  module_callbacks &found = module.callbacks;
+  module_callbacks& found = module.callbacks;
   std::string missing;
   find_callback(handle, "on_module", found.module, missing);
   find_callback(handle, "on_client", found.client, missing);
@@ -329,7 +329,7 @@ bool load_module(const std::string &path, loaded_module &module, std::string &er
 }
 
 // Runs the session's lines; answers the exit status.
-int run_session(std::istream &input, const std::string &source) {
+int run_session(std::istream& input, const std::string& source) {
   send_event(event_start);
   std::fflush(stdout);
   int status = exit_ok;
@@ -363,7 +363,7 @@ void record_ring(std::string_view sound_name) {
   print_line("ring: ", sound_name);
 }
 
-extern "C" void host_speak(const char *text) {
+extern "C" void host_speak(const char* text) {
   if (text == nullptr) {
     print_line("contract: ", "q2_speak got a null pointer");
     return;
@@ -371,7 +371,7 @@ extern "C" void host_speak(const char *text) {
   print_line("speak: ", text);
 }
 
-extern "C" const char *host_modroot(int32_t module_id) {
+extern "C" const char* host_modroot(int32_t module_id) {
   check_module_id("q2_modroot", module_id);
   return session.options.null_root ? nullptr : session.root.c_str();
 }
@@ -390,12 +390,12 @@ extern "C" void host_modenable(int32_t module_id, int32_t enable) {
   }
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   use_plain_output();
   if (const auto status = parse_options(argc, argv, session.options)) {
     return *status;
   }
-  bench_options &options = session.options;
+  bench_options& options = session.options;
 
   std::ifstream file;
   const bool from_stdin = options.session_path == "-";

@@ -13,13 +13,13 @@
 std::string default_module_path();
 // Loads the module file; answers its handle and the folder that holds it
 // (without a final separator), or null with the reason in error.
-void *open_module(const std::string &path, std::string &folder, std::string &error);
+void* open_module(const std::string& path, std::string& folder, std::string& error);
 // The address of an exported function, or null.
-void *find_export(void *handle, const char *name);
+void* find_export(void* handle, const char* name);
 // Routes the module's sound calls through record_ring and on to the real
 // sound service; answers false with the reason in error when it cannot.
-bool watch_sound(void *handle, std::string &error);
-void close_module(void *handle);
+bool watch_sound(void* handle, std::string& error);
+void close_module(void* handle);
 // Makes standard output write bytes as they are, '\n' line ends included.
 void use_plain_output();
 
@@ -31,7 +31,7 @@ void record_ring(std::string_view sound_name);
 // The host's services as the bench gives them; the platform half binds the
 // module's q2_* imports to these.
 extern "C" {
-void host_speak(const char *text);
-const char *host_modroot(int32_t module_id);
+void host_speak(const char* text);
+const char* host_modroot(int32_t module_id);
 void host_modenable(int32_t module_id, int32_t enable);
 }

@@ -19,9 +19,9 @@
 
 extern "C" {
 
-BENCH_EXPORT void q2_speak(const char *text) { host_speak(text); }
+BENCH_EXPORT void q2_speak(const char* text) { host_speak(text); }
 
-BENCH_EXPORT const char *q2_modroot(int32_t module_id) { return host_modroot(module_id); }
+BENCH_EXPORT const char* q2_modroot(int32_t module_id) { return host_modroot(module_id); }
 
 BENCH_EXPORT void q2_modenable(int32_t module_id, int32_t enable) {
   host_modenable(module_id, enable);
@@ -29,8 +29,8 @@ BENCH_EXPORT void q2_modenable(int32_t module_id, int32_t enable) {
 
 // Takes the place of the library's own ca_context_play: records the sound and
 // plays it through ca_context_play_full with the same properties.
-BENCH_EXPORT int ca_context_play(ca_context *context, uint32_t id, ...) {
-  ca_proplist *properties = nullptr;
+BENCH_EXPORT int ca_context_play(ca_context* context, uint32_t id, ...) {
+  ca_proplist* properties = nullptr;
   int result = ca_proplist_create(&properties);
   if (result != CA_SUCCESS) {
     return result;
@@ -39,8 +39,8 @@ BENCH_EXPORT int ca_context_play(ca_context *context, uint32_t id, ...) {
   std::string event_id;
   va_list pairs;
   va_start(pairs, id);
-  while (const char *key = va_arg(pairs, const char *)) {
-    const char *value = va_arg(pairs, const char *);
+  while (const char* key = va_arg(pairs, const char*)) {
+    const char* value = va_arg(pairs, const char*);
     if (result == CA_SUCCESS) {
       result = ca_proplist_sets(properties, key, value);
     }
@@ -70,7 +70,7 @@ BENCH_EXPORT int ca_context_play(ca_context *context, uint32_t id, ...) {
 
 namespace {
 
-std::string folder_of(const std::string &path) {
+std::string folder_of(const std::string& path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) {
     return ".";
@@ -89,8 +89,8 @@ std::string default_module_path() {
   return folder_of(std::string(program, static_cast<size_t>(length))) + "/Tollwick.so";
 }
 
-void *open_module(const std::string &path, std::string &folder, std::string &error) {
-  char *full_path = realpath(path.c_str(), nullptr);
+void* open_module(const std::string& path, std::string& folder, std::string& error) {
+  char* full_path = realpath(path.c_str(), nullptr);
   if (full_path == nullptr) {
     error = std::strerror(errno);
     return nullptr;
@@ -98,7 +98,7 @@ void *open_module(const std::string &path, std::string &folder, std::string &err
   const std::string file(full_path);
   std::free(full_path);
   // Binding every reference now makes a missing host service a load error.
-  void *handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     error = dlerror();
     return nullptr;
@@ -107,12 +107,12 @@ void *open_module(const std::string &path, std::string &folder, std::string &err
   return handle;
 }
 
-void *find_export(void *handle, const char *name) { return dlsym(handle, name); }
+void* find_export(void* handle, const char* name) { return dlsym(handle, name); }
 
 // The module's calls of ca_context_play reach the bench's own by symbol
 // resolution alone.
-bool watch_sound(void *, std::string &) { return true; }
+bool watch_sound(void*, std::string&) { return true; }
 
-void close_module(void *handle) { dlclose(handle); }
+void close_module(void* handle) { dlclose(handle); }
 
 void use_plain_output() {}

@@ -17,7 +17,7 @@
 
 namespace {
 
-std::string folder_of(const std::string &path) {
+std::string folder_of(const std::string& path) {
   const size_t separator = path.find_last_of("\\/");
   return separator == std::string::npos ? "." : path.substr(0, separator);
 }
@@ -38,7 +38,7 @@ BOOL WINAPI watched_play_sound(LPCSTR sound, HMODULE module, DWORD flags) {
   // The module plays a file asynchronously and nothing else.
   if (module != nullptr || flags != (SND_FILENAME | SND_ASYNC)) {
     char details[64];
-    std::snprintf(details, sizeof details, " [module %p, flags 0x%lx]", static_cast<void *>(module),
+    std::snprintf(details, sizeof details, " [module %p, flags 0x%lx]", static_cast<void*>(module),
                   static_cast<unsigned long>(flags));
     name += details;
   }
@@ -48,33 +48,33 @@ BOOL WINAPI watched_play_sound(LPCSTR sound, HMODULE module, DWORD flags) {
 
 // The import address table slot through which the module calls dll!function,
 // or null.
-void **find_import_slot(HMODULE image, const char *dll, const char *function) {
-  const auto base = reinterpret_cast<const BYTE *>(image);
-  const auto dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
-  const auto nt = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
-  const IMAGE_DATA_DIRECTORY &imports =
+void** find_import_slot(HMODULE image, const char* dll, const char* function) {
+  const auto base = reinterpret_cast<const BYTE*>(image);
+  const auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports =
       nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   if (imports.VirtualAddress == 0) {
     return nullptr;
   }
   for (auto descriptor =
-           reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR *>(base + imports.VirtualAddress);
+           reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
        descriptor->Name != 0; ++descriptor) {
-    if (_stricmp(reinterpret_cast<const char *>(base + descriptor->Name), dll) != 0 ||
+    if (_stricmp(reinterpret_cast<const char*>(base + descriptor->Name), dll) != 0 ||
         descriptor->OriginalFirstThunk == 0) {
       continue;
     }
-    auto names = reinterpret_cast<const IMAGE_THUNK_DATA *>(base + descriptor->OriginalFirstThunk);
+    auto names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + descriptor->OriginalFirstThunk);
     auto slots =
-        reinterpret_cast<IMAGE_THUNK_DATA *>(const_cast<BYTE *>(base) + descriptor->FirstThunk);
+        reinterpret_cast<IMAGE_THUNK_DATA*>(const_cast<BYTE*>(base) + descriptor->FirstThunk);
     for (; names->u1.AddressOfData != 0; ++names, ++slots) {
       if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
         continue;
       }
       const auto by_name =
-          reinterpret_cast<const IMAGE_IMPORT_BY_NAME *>(base + names->u1.AddressOfData);
-      if (std::strcmp(reinterpret_cast<const char *>(by_name->Name), function) == 0) {
-        return reinterpret_cast<void **>(&slots->u1.Function);
+          reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), function) == 0) {
+        return reinterpret_cast<void**>(&slots->u1.Function);
       }
     }
   }
@@ -92,7 +92,7 @@ std::string default_module_path() {
   return folder_of(std::string(program, length)) + "\\Tollwick.dll";
 }
 
-void *open_module(const std::string &path, std::string &folder, std::string &error) {
+void* open_module(const std::string& path, std::string& folder, std::string& error) {
   char full_path[MAX_PATH];
   const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full_path, nullptr);
   if (length == 0 || length >= MAX_PATH) {
@@ -117,12 +117,12 @@ void *open_module(const std::string &path, std::string &folder, std::string &err
   return handle;
 }
 
-void *find_export(void *handle, const char *name) {
-  return reinterpret_cast<void *>(GetProcAddress(static_cast<HMODULE>(handle), name));
+void* find_export(void* handle, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
 }
 
-bool watch_sound(void *handle, std::string &error) {
-  void **slot = find_import_slot(static_cast<HMODULE>(handle), "WINMM.dll", "PlaySoundA");
+bool watch_sound(void* handle, std::string& error) {
+  void** slot = find_import_slot(static_cast<HMODULE>(handle), "WINMM.dll", "PlaySoundA");
   if (slot == nullptr) {
     error = "it does not import PlaySoundA from WINMM.dll, so its rings cannot be watched";
     return false;
@@ -132,12 +132,12 @@ bool watch_sound(void *handle, std::string &error) {
     error = "its import of PlaySoundA cannot be redirected: " + system_message(GetLastError());
     return false;
   }
-  *slot = reinterpret_cast<void *>(&watched_play_sound);
+  *slot = reinterpret_cast<void*>(&watched_play_sound);
   VirtualProtect(slot, sizeof *slot, protection, &protection);
   return true;
 }
 
-void close_module(void *handle) {
+void close_module(void* handle) {
   // The sound service plays on a thread of its own; stopping the sound first
   // ends that thread before the module and then the process go. Under Wine a
   // process that exits while it still runs crashes now and then.

@@ -3,6 +3,7 @@
 #include "bell/sound.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
 #include <mmsystem.h>
 
 void play_sound(const char* file_name) {

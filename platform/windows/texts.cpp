@@ -34,8 +34,8 @@ std::string_view module_text(int id) {
   }
   loaded_text& text = loaded_texts[static_cast<size_t>(id)];
   if (!text.loaded) {
-    text.length = LoadStringA(own_library(), static_cast<UINT>(id), text.bytes.data(),
-                              longest_text);
+    text.length =
+        LoadStringA(own_library(), static_cast<UINT>(id), text.bytes.data(), longest_text);
     text.loaded = true;
   }
   return {text.bytes.data(), static_cast<size_t>(text.length)};

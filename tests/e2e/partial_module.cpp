@@ -3,6 +3,6 @@
 #include <cstdint>
 
 extern "C" {
-int32_t on_module(int32_t, const void *) { return 0; }
-void on_inet(int32_t, const char *) {}
+int32_t on_module(int32_t, const void*) { return 0; }
+void on_inet(int32_t, const char*) {}
 }

@@ -13,12 +13,12 @@ struct enable_request {
 };
 
 struct recorder {
-  std::vector<std::string> spoken;            // q2_speak texts
+  std::vector<std::string> spoken;             // q2_speak texts
   std::vector<enable_request> enable_requests; // q2_modenable calls
-  std::vector<std::string> played;            // play_sound file names
-  std::vector<int32_t> root_requests;         // q2_modroot identifiers
-  const char* module_root = nullptr;          // what q2_modroot answers
-  bool answer_enable_at_once = true;          // q2_modenable sends event 2 or 3
+  std::vector<std::string> played;             // play_sound file names
+  std::vector<int32_t> root_requests;          // q2_modroot identifiers
+  const char* module_root = nullptr;           // what q2_modroot answers
+  bool answer_enable_at_once = true;           // q2_modenable sends event 2 or 3
 };
 
 extern recorder recorded;

@@ -62,8 +62,8 @@ TEST_F(Settings, StartAsksToEnableAndTheAtOnceAnswerIsKept) {
 
 TEST_F(Settings, OnlyAPositiveNumberTurnsAutoEnableOn) {
   const std::pair<const char*, uint8_t> values[] = {
-      {"1", 1}, {"2", 1}, {"12abc", 1}, {"+3", 1}, {"2147483647", 1}, {"0", 0}, {"-1", 0},
-      {"abc", 0}, {"", 0}, {"2147483648", 0}, {"x1", 0}};
+      {"1", 1},  {"2", 1},   {"12abc", 1}, {"+3", 1},         {"2147483647", 1}, {"0", 0},
+      {"-1", 0}, {"abc", 0}, {"", 0},      {"2147483648", 0}, {"x1", 0}};
   for (const auto& [value, expected] : values) {
     folder.write("Tollwick.ini", std::string("[Main]\nAA=") + value + "\n");
     start();

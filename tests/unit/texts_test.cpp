@@ -13,10 +13,12 @@ TEST(ModuleText, EveryEntryHasItsExactBytes) {
   EXPECT_EQ(module_text(TEXT_ID_SOUND_KEY), "WF");
   EXPECT_EQ(module_text(TEXT_ID_JOIN_REQUEST),
             "To accept the request, type \x60join and press <enter>. "
-            "To decline, type \x60" "decline and press <enter>");
+            "To decline, type \x60"
+            "decline and press <enter>");
   EXPECT_EQ(module_text(TEXT_ID_SUMMON_REQUEST),
             "To accept the request, type \x60summon and press <enter>. "
-            "To decline, type \x60" "decline and press <enter>");
+            "To decline, type \x60"
+            "decline and press <enter>");
   EXPECT_EQ(module_text(TEXT_ID_WHISPER_OPENING), "whispers, \x22");
   EXPECT_EQ(module_text(TEXT_ID_WHISPER_CLOSING), "\x22 to you. ]");
   EXPECT_EQ(module_text(TEXT_ID_SET_SOUND_COMMAND), "TW-SETWAVE");

@@ -43,10 +43,14 @@ TEST_F(Trigger, RingsForRequestsAndWhispersOnly) {
       {"kind -2", -2, "(" + join_text, false},
       {"no parenthesis", 2, join_text, false},
       {"blank before the parenthesis", 2, " (" + join_text, false},
-      {"join capitalised", 2, "(To accept the request, type `Join and press <enter>. "
-                              "To decline, type `decline and press <enter>", false},
-      {"apostrophe for grave accent", 2, "(To accept the request, type 'join and press <enter>. "
-                                         "To decline, type 'decline and press <enter>", false},
+      {"join capitalised", 2,
+       "(To accept the request, type `Join and press <enter>. "
+       "To decline, type `decline and press <enter>",
+       false},
+      {"apostrophe for grave accent", 2,
+       "(To accept the request, type 'join and press <enter>. "
+       "To decline, type 'decline and press <enter>",
+       false},
       {"join text cut short", 2, "(" + join_text.substr(0, 95), false},
       {"whisper without closing", 2, "(Ann " + opening + "hi there", false},
       {"closing only before opening", 2, "(" + closing + " Ann " + opening + "hi", false},
@@ -84,7 +88,8 @@ TEST_F(Trigger, StaysSilentWhileDisabledOrForNull) {
 }
 
 TEST_F(Trigger, ReadsTheLineOnlyUpToItsTerminator) {
-  const std::string line = "(" + join_text.substr(0, 50) + std::string(1, '\0') + join_text.substr(50);
+  const std::string line =
+      "(" + join_text.substr(0, 50) + std::string(1, '\0') + join_text.substr(50);
   on_inet(2, line.c_str());
   EXPECT_TRUE(recorded.played.empty());
 }

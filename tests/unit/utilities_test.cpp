@@ -19,16 +19,16 @@ TEST(UppercaseAscii, ChangesOnlyTheLettersAToZ) {
 }
 
 TEST(FindFrom, AnswersTheFirstMatchAtOrAfterTheOffset) {
-  EXPECT_EQ(find_from("cde", "abcde", 3), 3);     // a match starting at the offset
-  EXPECT_EQ(find_from("bcd", "abcde", 3), 0);     // one starting before it is not seen
-  EXPECT_EQ(find_from("cde", "abcde", 4), 0);     // no room for a 3-byte match after 3
-  EXPECT_EQ(find_from("ab", "xabyab", 1), 2);     // first of two occurrences
+  EXPECT_EQ(find_from("cde", "abcde", 3), 3); // a match starting at the offset
+  EXPECT_EQ(find_from("bcd", "abcde", 3), 0); // one starting before it is not seen
+  EXPECT_EQ(find_from("cde", "abcde", 4), 0); // no room for a 3-byte match after 3
+  EXPECT_EQ(find_from("ab", "xabyab", 1), 2); // first of two occurrences
   EXPECT_EQ(find_from("ab", "xabyab", 3), 5);
-  EXPECT_EQ(find_from("abc", "ab", 1), 0);        // sub longer than s
-  EXPECT_EQ(find_from("A", "aaa", 1), 0);         // case matters
-  EXPECT_EQ(find_from("a", "aaa", 4), 0);         // offset just past the end
-  EXPECT_EQ(find_from("a", "aaa", 1000), 0);      // offset far past the end
-  EXPECT_EQ(find_from("a", "aaa", 0), 0);         // offsets start at 1
+  EXPECT_EQ(find_from("abc", "ab", 1), 0);   // sub longer than s
+  EXPECT_EQ(find_from("A", "aaa", 1), 0);    // case matters
+  EXPECT_EQ(find_from("a", "aaa", 4), 0);    // offset just past the end
+  EXPECT_EQ(find_from("a", "aaa", 1000), 0); // offset far past the end
+  EXPECT_EQ(find_from("a", "aaa", 0), 0);    // offsets start at 1
 }
 
 TEST(LastDelimiter, AnswersThePositionOfTheLastDelimiterByte) {

@@ -49,7 +49,7 @@ std::vector<double> synthesize_bell() {
   for (std::size_t i = 0; i < count; ++i) {
     const double t = static_cast<double>(i) / sample_rate;
     double value = 0.0;
-    for (const partial &p : bell_partials) {
+    for (const partial& p : bell_partials) {
       value +=
           p.amplitude * std::exp(-t / p.decay_s) * std::sin(two_pi * bell_strike_hz * p.ratio * t);
     }
@@ -69,26 +69,26 @@ std::vector<double> synthesize_tone(double frequency_hz, double duration_s) {
 }
 
 // Scales the loudest sample to peak (a fraction of full scale).
-void normalize(std::vector<double> &samples, double peak) {
+void normalize(std::vector<double>& samples, double peak) {
   double loudest = 0.0;
   for (const double s : samples) {
     loudest = std::fmax(loudest, std::fabs(s));
   }
   if (loudest > 0.0) {
-    for (double &s : samples) {
+    for (double& s : samples) {
       s *= peak / loudest;
     }
   }
 }
 
-void put_le(std::string &out, uint32_t value, int bytes) {
+void put_le(std::string& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) {
     out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
   }
 }
 
 // A canonical 44-byte RIFF header followed by the samples, little-endian.
-std::string wav_bytes(const std::vector<double> &samples) {
+std::string wav_bytes(const std::vector<double>& samples) {
   const auto data_size = static_cast<uint32_t>(samples.size() * 2);
   std::string out;
   out.reserve(44 + data_size);
@@ -112,8 +112,8 @@ std::string wav_bytes(const std::vector<double> &samples) {
   return out;
 }
 
-bool write_file(const char *path, const std::string &bytes) {
-  std::FILE *file = std::fopen(path, "wb");
+bool write_file(const char* path, const std::string& bytes) {
+  std::FILE* file = std::fopen(path, "wb");
   if (file == nullptr) {
     std::fprintf(stderr, "make-bell: cannot create %s: %s\n", path, std::strerror(errno));
     return false;
@@ -129,8 +129,8 @@ bool write_file(const char *path, const std::string &bytes) {
 }
 
 // Reads a whole decimal number within [low, high], or fails.
-bool parse_number(const char *text, double low, double high, double &value) {
-  char *end = nullptr;
+bool parse_number(const char* text, double low, double high, double& value) {
+  char* end = nullptr;
   errno = 0;
   value = std::strtod(text, &end);
   return end != text && *end == '\0' && errno == 0 && value >= low && value <= high;
@@ -147,7 +147,7 @@ int usage() {
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "bell") == 0) {
     std::vector<double> samples = synthesize_bell();
     normalize(samples, 0.8);
