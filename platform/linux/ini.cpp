@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
@@ -144,14 +145,14 @@ std::optional<std::string> read_file(const char* file) {
   bool readable = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
   std::string content;
   content.reserve(readable ? static_cast<size_t>(status.st_size) : 0);
-  char chunk[65536];
+  std::array<char, 65536> chunk{};
   while (readable) {
-    const ssize_t got = read(descriptor, chunk, sizeof chunk);
+    const ssize_t got = read(descriptor, chunk.data(), chunk.size());
     if (got == 0) {
       break;
     }
     readable = got > 0 || errno == EINTR;
-    content.append(chunk, static_cast<size_t>(std::max<ssize_t>(got, 0)));
+    content.append(chunk.data(), static_cast<size_t>(std::max<ssize_t>(got, 0)));
   }
   close(descriptor);
   if (!readable || content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF")) {

@@ -49,7 +49,7 @@ bool decodable_wav(int descriptor) {
       if (size < format.size() || pread(descriptor, format.data(), format.size(), at + 8) != 16) {
         return false;
       }
-      const uint32_t tag = little_endian(&format[0], 2);
+      const uint32_t tag = little_endian(format.data(), 2);
       const uint32_t bits = little_endian(&format[14], 2);
       return (tag == 1 || tag == 0xfffe) && little_endian(&format[2], 2) > 0 &&
              little_endian(&format[4], 4) > 0 && (bits == 8 || bits == 16);
