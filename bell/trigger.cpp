@@ -170,76 +170,6 @@ avx512_first_marked_pair(const char* pair) {
   return pair;
 }
 
-// AVX-512 also looks at the neighbours of the marks, so that only the marks
-// whose neighbours fit a text (the two bytes before and the one after a
-// text's anchor, as far as the text has them) reach the comparisons. Each
-// neighbour, from two before a mark to one after it, is looked up by its low
-// six bits in a table of the texts that it may fit; the bytes outside the
-// group are never read and fit every text.
-constexpr std::string_view join_text = TEXT_JOIN_REQUEST;
-constexpr std::string_view summon_text = TEXT_SUMMON_REQUEST;
-constexpr std::string_view opening_text = TEXT_WHISPER_OPENING;
-constexpr std::string_view closing_text = TEXT_WHISPER_CLOSING;
-static_assert(request_anchor >= 2 && request_anchor + 1 < join_text.size() &&
-              request_anchor + 1 < summon_text.size() && opening_anchor >= 2 &&
-              closing_anchor + 1 < closing_text.size());
-
-constexpr char request_fits = 1, opening_fits = 2, closing_fits = 4;
-constexpr std::array<int, 3> neighbour_offsets = {-2, -1, 1};
-
-// The texts that a byte at offset from a mark fits; a zero byte, which stands
-// for a byte outside the group, fits all of them.
-constexpr char texts_fitted(int offset, char byte) {
-  const auto is = [offset, byte](std::string_view text, size_t anchor) {
-    return byte == '\0' || text[anchor + offset] == byte;
-  };
-  return static_cast<char>(
-      (is(join_text, request_anchor) || is(summon_text, request_anchor) ? request_fits : 0) |
-      (offset > 0 || is(opening_text, opening_anchor) ? opening_fits : 0) |
-      (offset < 0 || is(closing_text, closing_anchor) ? closing_fits : 0));
-}
-
-// Each entry holds the texts fitted by any of the four bytes with its low six
-// bits, so a lookup may let a neighbour fit but never turns one away.
-constexpr auto neighbour_tables = [] {
-  std::array<std::array<char, 64>, neighbour_offsets.size()> tables{};
-  for (size_t neighbour = 0; neighbour < neighbour_offsets.size(); ++neighbour) {
-    for (size_t byte = 0; byte < 256; ++byte) {
-      tables[neighbour][byte % 64] |=
-          texts_fitted(neighbour_offsets[neighbour], static_cast<char>(byte));
-    }
-  }
-  return tables;
-}();
-
-// The texts that each byte's neighbour at the given one of neighbour_offsets
-// may fit.
-[[gnu::target("avx512bw,avx512vbmi"), gnu::no_sanitize_address]] __m512i
-avx512_texts_fitted(const char* group, size_t neighbour) {
-  const int offset = neighbour_offsets[neighbour];
-  const __mmask64 inside = offset < 0 ? ~uint64_t{0} << -offset : ~uint64_t{0} >> offset;
-  // The zero-masking form, as in avx512_group_marks.
-  return _mm512_maskz_permutexvar_epi8(~__mmask64{0},
-                                       _mm512_maskz_loadu_epi8(inside, group + offset),
-                                       _mm512_loadu_si512(neighbour_tables[neighbour].data()));
-}
-
-// The grave accents and double quotes whose neighbours fit a text, as far as
-// the lookups tell, among other bytes.
-[[gnu::target("avx512bw,avx512vbmi"), gnu::no_sanitize_address]] uint64_t
-avx512_marks_fitting_texts(const char* group, bool opening_seen) {
-  // The texts each byte may start: a grave accent a request, any other an
-  // opening or, from the first opening on, a closing.
-  const __m512i texts = _mm512_mask_blend_epi8(
-      _mm512_cmpeq_epi8_mask(_mm512_load_si512(group), _mm512_set1_epi8(accent)),
-      _mm512_set1_epi8(opening_seen ? opening_fits | closing_fits : opening_fits),
-      _mm512_set1_epi8(request_fits));
-  // Ternary logic 0x80 is the AND of its three operands.
-  const __m512i fitted = _mm512_ternarylogic_epi64(texts, avx512_texts_fitted(group, 0),
-                                                   avx512_texts_fitted(group, 1), 0x80);
-  return _mm512_test_epi8_mask(fitted, avx512_texts_fitted(group, 2));
-}
-
 // As sse2_next_marks.
 [[gnu::target("avx512bw,avx512vbmi"), gnu::no_sanitize_address]] uint64_t
 avx512_next_marks(const char*& group) {
@@ -253,50 +183,13 @@ avx512_next_marks(const char*& group) {
   }
 }
 
-// Whether a group's marks are worth sorting: where it holds but one before
-// its first zero byte, that one costs less to look at in place.
-bool several_marks(uint64_t marks, uint64_t zeros) {
-  const uint64_t before_zero = marks & ((zeros & -zeros) - 1);
-  return (before_zero & (before_zero - 1)) != 0;
-}
-
-// As avx512_next_marks, but answers, in groups with several marks, only the
-// marks whose neighbours fit.
-[[gnu::target("avx512bw,avx512vbmi"), gnu::no_sanitize_address]] uint64_t
-avx512_next_fitting_marks(const char*& group, bool opening_seen) {
-  // A copy of group, which the compiler need not read again after each byte read.
-  for (const char* at = group;; at += group_size) {
-    if (const uint64_t marks = avx512_group_marks(at)) {
-      const __m512i bytes = _mm512_load_si512(at);
-      const uint64_t zeros = _mm512_testn_epi8_mask(bytes, bytes);
-      if (const uint64_t fitting =
-              several_marks(marks, zeros)
-                  ? marks & (avx512_marks_fitting_texts(at, opening_seen) | zeros)
-                  : marks) {
-        group = at;
-        return fitting;
-      }
-    } else if (reinterpret_cast<uintptr_t>(at) % pair_size != 0) {
-      at = avx512_first_marked_pair(at + group_size) - group_size;
-    }
-  }
-}
-
-// The next group's marks. When sorting, the widest reading answers only the
-// marks whose neighbours fit, from the first opening on those of closings
-// too; the narrower readings answer all of them.
-uint64_t next_marks(const char*& group, line_reading reading, bool sorting, bool opening_seen) {
+uint64_t next_marks(const char*& group, line_reading reading) {
   switch (reading) {
-  case avx512_reading:
-    return sorting ? avx512_next_fitting_marks(group, opening_seen) : avx512_next_marks(group);
+  case avx512_reading: return avx512_next_marks(group);
   case avx2_reading: return avx2_next_marks(group);
   default: return sse2_next_marks(group);
   }
 }
-
-// Sorting marks costs more than it saves on a line with few of them, as most
-// lines are; a line's marks are sorted from this many on.
-constexpr size_t marks_before_sorting = 4;
 
 // Eight bytes before a mark, read as one number, are compared at once with
 // the eight before a text's anchor: that sets most marks aside cheaply.
@@ -337,23 +230,21 @@ line_reading widest_reading() {
 bool is_request_or_whisper(const char* line, line_reading reading) {
   const char* const first_group = line - reinterpret_cast<uintptr_t>(line) % group_size;
   const char* group = first_group;
-  size_t marks_seen = 0;
-  bool opening_seen = false;
-  uint64_t marks = next_marks(group, reading, false, opening_seen);
+  uint64_t marks = next_marks(group, reading);
   if (group == first_group) {
     marks &= ~uint64_t{0} << (line - first_group);
   }
   // The texts are fetched at the first mark: most lines hold none.
   std::string_view join, summon, opening, closing;
   uint64_t join_word = 0, summon_word = 0, opening_word = 0;
+  bool opening_seen = false;
   for (;;) {
     while (marks == 0) {
       group += group_size;
-      marks = next_marks(group, reading, marks_seen >= marks_before_sorting, opening_seen);
+      marks = next_marks(group, reading);
     }
     const char* const mark = group + __builtin_ctzll(marks);
     marks &= marks - 1;
-    ++marks_seen;
     if (*mark == '\0') {
       return false;
     }
@@ -383,13 +274,7 @@ bool is_request_or_whisper(const char* line, line_reading reading) {
     }
     // The closing text must start after the first opening text; it may start
     // at the opening's own final double quote, so the opening is taken first.
-    // From the first opening on, the group's later marks are those of the
-    // closings too.
-    if (!opening_seen && lies_at(opening, opening_anchor, line, mark)) {
-      opening_seen = true;
-      marks = next_marks(group, reading, marks_seen >= marks_before_sorting, opening_seen) &
-              ~uint64_t{1} << (mark - group);
-    }
+    opening_seen = opening_seen || lies_at(opening, opening_anchor, line, mark);
     if (opening_seen && lies_at(closing, closing_anchor, line, mark)) {
       return true;
     }
