@@ -32,6 +32,11 @@ std::string extract_dir(std::string_view path) {
   return std::string(path.substr(0, static_cast<size_t>(last_delimiter(path_delimiters, path))));
 }
 
+bool file_exists(const std::string& name) {
+  // A pattern is never a file: the sound service opens the name literally.
+  return name.find_first_of("*?") == std::string::npos && names_a_file(name);
+}
+
 const char* find_char(const char* text, char c) {
   for (; *text != '\0'; ++text) {
     if (*text == c) {

@@ -23,6 +23,10 @@ std::string extract_dir(std::string_view path);
 // names with wildcard characters.
 bool file_exists(const std::string& name);
 
+// The platform's answer for a plain name: true for an existing entry that is
+// not a folder.
+bool names_a_file(const std::string& name);
+
 // The first byte of text equal to c (not zero), or null at the terminator.
 const char* find_char(const char* text, char c);
 

@@ -1,4 +1,4 @@
-// File existence through stat.
+// Whether a name is a file, through stat.
 #include "utilities/Utilities.h"
 
 #include <sys/stat.h>
@@ -6,11 +6,7 @@
 const char path_separator = '/';
 const char* const path_delimiters = "/";
 
-bool file_exists(const std::string& name) {
-  // Same answer as the Windows build: a pattern is never a file.
-  if (name.find_first_of("*?") != std::string::npos) {
-    return false;
-  }
+bool names_a_file(const std::string& name) {
   struct stat status {};
   return stat(name.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
 }
