@@ -170,24 +170,154 @@ avx512_first_marked_pair(const char* pair) {
   return pair;
 }
 
-// As sse2_next_marks.
-[[gnu::target("avx512bw,avx512vbmi"), gnu::no_sanitize_address]] uint64_t
-avx512_next_marks(const char*& group) {
-  for (;; group += group_size) {
-    if (const uint64_t marks = avx512_group_marks(group)) {
-      return marks;
+// AVX-512 also sorts a group's marks by their neighbours, so that on lines
+// crowded with marks only those that may be a text's anchor reach the
+// comparisons. Two neighbours, the byte two before a mark and the one after
+// it, are each looked up by their low six bits in a table of the texts they
+// may belong to; a mark is let through where one text fits both. The mark
+// itself is not looked at, so a grave accent may pass for a double quote: the
+// comparisons tell them apart. Two neighbours, not more, since each costs a
+// read across a cache line.
+constexpr std::string_view join_text = TEXT_JOIN_REQUEST;
+constexpr std::string_view summon_text = TEXT_SUMMON_REQUEST;
+constexpr std::string_view opening_text = TEXT_WHISPER_OPENING;
+constexpr std::string_view closing_text = TEXT_WHISPER_CLOSING;
+
+constexpr char request_fits = 1, opening_fits = 2, closing_fits = 4;
+constexpr std::array<int, 2> neighbour_offsets = {-2, 1};
+
+// The texts that a byte at offset from a mark belongs to, where that offset
+// falls inside the text; outside it, every byte belongs. A zero byte stands
+// for a byte that is not read, and belongs to every text. Closings count only
+// once the line holds an opening.
+constexpr char texts_fitted(int offset, char byte, bool opening_seen) {
+  const auto fits = [offset, byte](std::string_view text, size_t anchor) {
+    const auto at = static_cast<ptrdiff_t>(anchor) + offset;
+    return byte == '\0' || at < 0 || at >= static_cast<ptrdiff_t>(text.size()) ||
+           text[static_cast<size_t>(at)] == byte;
+  };
+  return static_cast<char>(
+      (fits(join_text, request_anchor) || fits(summon_text, request_anchor) ? request_fits : 0) |
+      (fits(opening_text, opening_anchor) ? opening_fits : 0) |
+      (opening_seen && fits(closing_text, closing_anchor) ? closing_fits : 0));
+}
+
+// Each entry holds the texts of any of the four bytes with its low six bits,
+// so a lookup may let a neighbour fit but never turns one away. One set of
+// tables before a line's first opening, one from it on.
+using neighbour_table = std::array<char, 64>;
+constexpr auto neighbour_tables = [] {
+  std::array<std::array<neighbour_table, neighbour_offsets.size()>, 2> tables{};
+  for (const bool opening_seen : {false, true}) {
+    for (size_t neighbour = 0; neighbour < neighbour_offsets.size(); ++neighbour) {
+      for (size_t byte = 0; byte < 256; ++byte) {
+        char& entry = tables[opening_seen ? 1 : 0][neighbour][byte % 64];
+        entry = static_cast<char>(entry | texts_fitted(neighbour_offsets[neighbour],
+                                                       static_cast<char>(byte), opening_seen));
+      }
     }
-    if (reinterpret_cast<uintptr_t>(group) % pair_size != 0) {
-      group = avx512_first_marked_pair(group + group_size) - group_size;
+  }
+  return tables;
+}();
+
+// The texts that each byte's neighbour at neighbour_offsets[neighbour] may
+// belong to. Neighbours outside the group are read only where it says they
+// may be; the others are not read and fit every text.
+[[gnu::target("avx512bw,avx512vbmi"), gnu::no_sanitize_address]] __m512i
+avx512_texts_fitted(const char* group, size_t neighbour, const neighbour_table& table,
+                    bool before_readable, bool after_readable) {
+  const int offset = neighbour_offsets[neighbour];
+  const uint64_t all = ~uint64_t{0};
+  const __mmask64 readable = offset < 0 ? (before_readable ? all : all << -offset)
+                                        : (after_readable ? all : all >> offset);
+  // The zero-masking forms, as in avx512_group_marks.
+  return _mm512_maskz_permutexvar_epi8(~__mmask64{0},
+                                       _mm512_maskz_loadu_epi8(readable, group + offset),
+                                       _mm512_loadu_si512(table.data()));
+}
+
+// The bytes of a group whose neighbours fit a text, reading bytes before and
+// after the group only where it says they may be read.
+[[gnu::target("avx512bw,avx512vbmi"), gnu::no_sanitize_address]] uint64_t
+avx512_neighbours_fit(const char* group, bool opening_seen, bool before_readable,
+                      bool after_readable) {
+  static_assert(neighbour_offsets.size() == 2);
+  const auto& tables = neighbour_tables[opening_seen ? 1 : 0];
+  return _mm512_test_epi8_mask(
+      avx512_texts_fitted(group, 0, tables[0], before_readable, after_readable),
+      avx512_texts_fitted(group, 1, tables[1], before_readable, after_readable));
+}
+
+// The zero bytes among a group's marks.
+[[gnu::target("avx512bw,avx512vbmi"), gnu::no_sanitize_address]] uint64_t
+avx512_zeros(const char* group, uint64_t marks) {
+  const __m512i bytes = _mm512_load_si512(group);
+  return marks & _mm512_testn_epi8_mask(bytes, bytes);
+}
+
+// Whether the line holds at least three marks of a group before its end.
+bool worth_sorting(uint64_t marks, uint64_t zeros) {
+  marks &= (zeros & -zeros) - 1;
+  marks &= marks - 1;
+  marks &= marks - 1;
+  return marks != 0;
+}
+
+// Moves group on to the first group from it whose marks in the line hold
+// candidates, and answers those: the zero bytes and the grave accents and
+// double quotes whose neighbours fit a text.
+[[gnu::target("avx512bw,avx512vbmi"), gnu::no_sanitize_address]] uint64_t
+avx512_next_candidates(const char*& group, const char* line, bool opening_seen) {
+  constexpr uint64_t all = ~uint64_t{0};
+  // A copy of group, which the compiler then keeps out of memory.
+  for (const char* at = group;; at += group_size) {
+    uint64_t marks = avx512_group_marks(at);
+    if (marks == 0) {
+      if (reinterpret_cast<uintptr_t>(at) % pair_size != 0) {
+        at = avx512_first_marked_pair(at + group_size) - group_size;
+      }
+      continue;
+    }
+    uint64_t zeros = avx512_zeros(at, marks);
+    uint64_t candidates = 0;
+    if (at > line && zeros == 0) {
+      candidates = marks & avx512_neighbours_fit(at, opening_seen, true, true);
+    } else {
+      // Where the line starts or ends: no byte before the line is read, nor
+      // any after the group, and a few marks, as short lines have, cost less
+      // to look at than to sort.
+      if (at < line) {
+        marks &= all << (line - at);
+        zeros &= marks;
+      }
+      candidates =
+          worth_sorting(marks, zeros)
+              ? zeros | (marks & avx512_neighbours_fit(at, opening_seen, at > line, zeros == 0))
+              : marks;
+    }
+    if (candidates != 0) {
+      group = at;
+      return candidates;
     }
   }
 }
 
-uint64_t next_marks(const char*& group, line_reading reading) {
-  switch (reading) {
-  case avx512_reading: return avx512_next_marks(group);
-  case avx2_reading: return avx2_next_marks(group);
-  default: return sse2_next_marks(group);
+// Moves group on to the first group from it that holds marks in the line and
+// answers those that may anchor a text: with AVX-512 the zero bytes and those
+// whose neighbours fit, with the narrower readings all of them.
+uint64_t next_candidates(const char*& group, const char* line, bool opening_seen,
+                         line_reading reading) {
+  if (reading == avx512_reading) {
+    return avx512_next_candidates(group, line, opening_seen);
+  }
+  for (;; group += group_size) {
+    uint64_t marks = reading == avx2_reading ? avx2_next_marks(group) : sse2_next_marks(group);
+    if (group < line) {
+      marks &= ~uint64_t{0} << (line - group);
+    }
+    if (marks != 0) {
+      return marks;
+    }
   }
 }
 
@@ -228,23 +358,19 @@ line_reading widest_reading() {
 }
 
 bool is_request_or_whisper(const char* line, line_reading reading) {
-  const char* const first_group = line - reinterpret_cast<uintptr_t>(line) % group_size;
-  const char* group = first_group;
-  uint64_t marks = next_marks(group, reading);
-  if (group == first_group) {
-    marks &= ~uint64_t{0} << (line - first_group);
-  }
-  // The texts are fetched at the first mark: most lines hold none.
+  const char* group = line - reinterpret_cast<uintptr_t>(line) % group_size;
+  bool opening_seen = false;
+  uint64_t candidates = next_candidates(group, line, opening_seen, reading);
+  // The texts are fetched at the first candidate: most lines hold none.
   std::string_view join, summon, opening, closing;
   uint64_t join_word = 0, summon_word = 0, opening_word = 0;
-  bool opening_seen = false;
   for (;;) {
-    while (marks == 0) {
+    while (candidates == 0) {
       group += group_size;
-      marks = next_marks(group, reading);
+      candidates = next_candidates(group, line, opening_seen, reading);
     }
-    const char* const mark = group + __builtin_ctzll(marks);
-    marks &= marks - 1;
+    const char* const mark = group + __builtin_ctzll(candidates);
+    candidates &= candidates - 1;
     if (*mark == '\0') {
       return false;
     }
@@ -274,7 +400,14 @@ bool is_request_or_whisper(const char* line, line_reading reading) {
     }
     // The closing text must start after the first opening text; it may start
     // at the opening's own final double quote, so the opening is taken first.
-    opening_seen = opening_seen || lies_at(opening, opening_anchor, line, mark);
+    // AVX-512 let the closings through only from now on, so the rest of the
+    // group's marks are all looked at.
+    if (!opening_seen && lies_at(opening, opening_anchor, line, mark)) {
+      opening_seen = true;
+      if (reading == avx512_reading) {
+        candidates = avx512_group_marks(group) & ~((uint64_t{2} << (mark - group)) - 1);
+      }
+    }
     if (opening_seen && lies_at(closing, closing_anchor, line, mark)) {
       return true;
     }

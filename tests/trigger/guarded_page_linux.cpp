@@ -11,17 +11,17 @@ size_t page_size() { return static_cast<size_t>(sysconf(_SC_PAGESIZE)); }
 
 char* map_guarded_stretch() {
   void* pages =
-      mmap(nullptr, 2 * page_size(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (pages == MAP_FAILED ||
-      mprotect(static_cast<char*>(pages) + page_size(), page_size(), PROT_NONE) != 0) {
+      mmap(nullptr, 3 * page_size(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (pages == MAP_FAILED || mprotect(pages, page_size(), PROT_NONE) != 0 ||
+      mprotect(static_cast<char*>(pages) + 2 * page_size(), page_size(), PROT_NONE) != 0) {
     std::abort();
   }
-  return static_cast<char*>(pages);
+  return static_cast<char*>(pages) + page_size();
 }
 
 } // namespace
 
-char* readable_before_guard() {
+char* guarded_stretch() {
   static char* const stretch = map_guarded_stretch();
   return stretch;
 }

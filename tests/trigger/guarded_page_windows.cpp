@@ -14,18 +14,18 @@ size_t page_size() {
 
 char* allocate_guarded_stretch() {
   char* pages = static_cast<char*>(
-      VirtualAlloc(nullptr, 2 * page_size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+      VirtualAlloc(nullptr, 3 * page_size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
   DWORD previous = 0;
-  if (pages == nullptr ||
-      VirtualProtect(pages + page_size(), page_size(), PAGE_NOACCESS, &previous) == 0) {
+  if (pages == nullptr || VirtualProtect(pages, page_size(), PAGE_NOACCESS, &previous) == 0 ||
+      VirtualProtect(pages + 2 * page_size(), page_size(), PAGE_NOACCESS, &previous) == 0) {
     std::abort();
   }
-  return pages;
+  return pages + page_size();
 }
 
 } // namespace
 
-char* readable_before_guard() {
+char* guarded_stretch() {
   static char* const stretch = allocate_guarded_stretch();
   return stretch;
 }

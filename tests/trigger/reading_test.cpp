@@ -16,6 +16,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -144,7 +145,8 @@ TEST_F(Reading, RingsExactlyWhenTheLiteralReadingRings) {
   EXPECT_LT(rung, lines * 9 / 10);
 }
 
-TEST_F(Reading, NeverReadsIntoThePageAfterTheTerminator) {
+// Sample lines and random ones, cut to fit the guarded stretch.
+std::vector<std::string> lines_for_the_stretch() {
   line_maker maker;
   std::vector<std::string> lines;
   for (const sample_line& sample : sample_lines()) {
@@ -153,13 +155,55 @@ TEST_F(Reading, NeverReadsIntoThePageAfterTheTerminator) {
   for (size_t n = 0; n < 2000; ++n) {
     lines.push_back(maker.line().substr(0, readable_size() - 1));
   }
-  char* const stretch = readable_before_guard();
-  for (const std::string& line : lines) {
+  return lines;
+}
+
+TEST_F(Reading, NeverReadsIntoThePageAfterTheTerminator) {
+  char* const stretch = guarded_stretch();
+  for (const std::string& line : lines_for_the_stretch()) {
     // The terminator is the stretch's last byte; for lines with an embedded
     // zero, the stretch ends with the line's own bytes after it.
     char* const start = stretch + readable_size() - 1 - line.size();
     std::memcpy(start, line.c_str(), line.size() + 1);
     ASSERT_EQ(on_inet_rings(2, start), literal_rings(2, start)) << start;
+  }
+}
+
+TEST_F(Reading, NeverReadsIntoThePageBeforeTheLine) {
+  char* const stretch = guarded_stretch();
+  for (const std::string& line : lines_for_the_stretch()) {
+    std::memcpy(stretch, line.c_str(), line.size() + 1);
+    ASSERT_EQ(on_inet_rings(2, stretch), literal_rings(2, stretch)) << stretch;
+  }
+}
+
+// Lines crowded with marks, as the widest reading sorts them by their
+// neighbours: each text at every place within a few groups, on every side of
+// a group boundary, with the line itself starting at several places in one.
+TEST_F(Reading, FindsEachTextAtEveryPlaceAmongNearMisses) {
+  std::string crowd;
+  for (const sample_line& sample : sample_lines()) {
+    if (std::string_view(sample.name) == "near_miss_4k") {
+      crowd = sample.text.substr(1, 400);
+    }
+  }
+  ASSERT_FALSE(literal_rings(2, ("(" + crowd).c_str()));
+  const std::string texts[] = {TEXT_JOIN_REQUEST, TEXT_SUMMON_REQUEST, "whispers, \"hi\" to you. ]",
+                               // The closing may start at the opening's own double quote.
+                               "whispers, \" to you. ]",
+                               // A closing groups after its opening, behind marks that fit no text.
+                               "whispers, \"" + crowd.substr(0, 150) + "\" to you. ]"};
+  alignas(64) static char room[1024];
+  for (const std::string& text : texts) {
+    for (const size_t start : {0, 1, 2, 33, 62, 63}) {
+      for (size_t place = 0; place < 192; ++place) {
+        const std::string line = "(" + crowd.substr(0, place) + text + crowd.substr(place);
+        ASSERT_LT(start + line.size(), sizeof room);
+        std::memcpy(room + start, line.c_str(), line.size() + 1);
+        ASSERT_TRUE(literal_rings(2, room + start));
+        ASSERT_TRUE(on_inet_rings(2, room + start)) << start << ", " << place << ": " << line;
+      }
+    }
   }
 }
 
