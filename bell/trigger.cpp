@@ -7,6 +7,7 @@
 #include <immintrin.h>
 
 #include <array>
+#include <cstddef>
 #include <cstring>
 #include <string_view>
 
@@ -192,8 +193,8 @@ constexpr std::array<int, 2> neighbour_offsets = {-2, 1};
 // once the line holds an opening.
 constexpr char texts_fitted(int offset, char byte, bool opening_seen) {
   const auto fits = [offset, byte](std::string_view text, size_t anchor) {
-    const auto at = static_cast<ptrdiff_t>(anchor) + offset;
-    return byte == '\0' || at < 0 || at >= static_cast<ptrdiff_t>(text.size()) ||
+    const auto at = static_cast<std::ptrdiff_t>(anchor) + offset;
+    return byte == '\0' || at < 0 || at >= static_cast<std::ptrdiff_t>(text.size()) ||
            text[static_cast<size_t>(at)] == byte;
   };
   return static_cast<char>(
