@@ -363,8 +363,13 @@ bool is_request_or_whisper(const char* line, line_reading reading) {
   bool opening_seen = false;
   uint64_t candidates = next_candidates(group, line, opening_seen, reading);
   // The texts are fetched at the first candidate: most lines hold none.
-  std::string_view join, summon, opening, closing;
-  uint64_t join_word = 0, summon_word = 0, opening_word = 0;
+  std::string_view join;
+  std::string_view summon;
+  std::string_view opening;
+  std::string_view closing;
+  uint64_t join_word = 0;
+  uint64_t summon_word = 0;
+  uint64_t opening_word = 0;
   for (;;) {
     while (candidates == 0) {
       group += group_size;

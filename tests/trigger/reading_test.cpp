@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <random>
 #include <string>
@@ -188,20 +189,23 @@ TEST_F(Reading, FindsEachTextAtEveryPlaceAmongNearMisses) {
     }
   }
   ASSERT_FALSE(literal_rings(2, ("(" + crowd).c_str()));
-  const std::string texts[] = {TEXT_JOIN_REQUEST, TEXT_SUMMON_REQUEST, "whispers, \"hi\" to you. ]",
-                               // The closing may start at the opening's own double quote.
-                               "whispers, \" to you. ]",
-                               // A closing groups after its opening, behind marks that fit no text.
-                               "whispers, \"" + crowd.substr(0, 150) + "\" to you. ]"};
-  alignas(64) static char room[1024];
+  const std::array<std::string, 5> texts = {
+      std::string(TEXT_JOIN_REQUEST), std::string(TEXT_SUMMON_REQUEST),
+      "whispers, \"hi\" to you. ]",
+      // The closing may start at the opening's own double quote.
+      "whispers, \" to you. ]",
+      // A closing groups after its opening, behind marks that fit no text.
+      "whispers, \"" + crowd.substr(0, 150) + "\" to you. ]"};
+  alignas(64) static std::array<char, 1024> room;
   for (const std::string& text : texts) {
     for (const size_t start : {0, 1, 2, 33, 62, 63}) {
       for (size_t place = 0; place < 192; ++place) {
         const std::string line = "(" + crowd.substr(0, place) + text + crowd.substr(place);
-        ASSERT_LT(start + line.size(), sizeof room);
-        std::memcpy(room + start, line.c_str(), line.size() + 1);
-        ASSERT_TRUE(literal_rings(2, room + start));
-        ASSERT_TRUE(on_inet_rings(2, room + start)) << start << ", " << place << ": " << line;
+        ASSERT_LT(start + line.size(), room.size());
+        char* const placed = room.data() + start;
+        std::memcpy(placed, line.c_str(), line.size() + 1);
+        ASSERT_TRUE(literal_rings(2, placed));
+        ASSERT_TRUE(on_inet_rings(2, placed)) << start << ", " << place << ": " << line;
       }
     }
   }
