@@ -222,31 +222,29 @@ constexpr auto neighbour_tables = [] {
 }();
 
 // The texts that each byte's neighbour at neighbour_offsets[neighbour] may
-// belong to. Neighbours outside the group are read only where it says they
-// may be; the others are not read and fit every text.
+// belong to, looked up in table. Neighbours outside the group are read only
+// where it says they may be; the others are not read and fit every text.
 [[gnu::target("avx512bw,avx512vbmi"), gnu::no_sanitize_address]] __m512i
-avx512_texts_fitted(const char* group, size_t neighbour, const neighbour_table& table,
-                    bool before_readable, bool after_readable) {
+avx512_texts_fitted(const char* group, size_t neighbour, __m512i table, bool before_readable,
+                    bool after_readable) {
   const int offset = neighbour_offsets[neighbour];
   const uint64_t all = ~uint64_t{0};
   const __mmask64 readable = offset < 0 ? (before_readable ? all : all << -offset)
                                         : (after_readable ? all : all >> offset);
   // The zero-masking forms, as in avx512_group_marks.
   return _mm512_maskz_permutexvar_epi8(~__mmask64{0},
-                                       _mm512_maskz_loadu_epi8(readable, group + offset),
-                                       _mm512_loadu_si512(table.data()));
+                                       _mm512_maskz_loadu_epi8(readable, group + offset), table);
 }
 
 // The bytes of a group whose neighbours fit a text, reading bytes before and
 // after the group only where it says they may be read.
 [[gnu::target("avx512bw,avx512vbmi"), gnu::no_sanitize_address]] uint64_t
-avx512_neighbours_fit(const char* group, bool opening_seen, bool before_readable,
-                      bool after_readable) {
+avx512_neighbours_fit(const char* group, __m512i before_table, __m512i after_table,
+                      bool before_readable, bool after_readable) {
   static_assert(neighbour_offsets.size() == 2);
-  const auto& tables = neighbour_tables[opening_seen ? 1 : 0];
   return _mm512_test_epi8_mask(
-      avx512_texts_fitted(group, 0, tables[0], before_readable, after_readable),
-      avx512_texts_fitted(group, 1, tables[1], before_readable, after_readable));
+      avx512_texts_fitted(group, 0, before_table, before_readable, after_readable),
+      avx512_texts_fitted(group, 1, after_table, before_readable, after_readable));
 }
 
 // The zero bytes among a group's marks.
@@ -270,6 +268,10 @@ bool worth_sorting(uint64_t marks, uint64_t zeros) {
 [[gnu::target("avx512bw,avx512vbmi"), gnu::no_sanitize_address]] uint64_t
 avx512_next_candidates(const char*& group, const char* line, bool opening_seen) {
   constexpr uint64_t all = ~uint64_t{0};
+  // The tables in registers, not read again for every group.
+  const auto& tables = neighbour_tables[opening_seen ? 1 : 0];
+  const __m512i before_table = _mm512_loadu_si512(tables[0].data());
+  const __m512i after_table = _mm512_loadu_si512(tables[1].data());
   // A copy of group, which the compiler then keeps out of memory.
   for (const char* at = group;; at += group_size) {
     uint64_t marks = avx512_group_marks(at);
@@ -282,7 +284,7 @@ avx512_next_candidates(const char*& group, const char* line, bool opening_seen) 
     uint64_t zeros = avx512_zeros(at, marks);
     uint64_t candidates = 0;
     if (at > line && zeros == 0) {
-      candidates = marks & avx512_neighbours_fit(at, opening_seen, true, true);
+      candidates = marks & avx512_neighbours_fit(at, before_table, after_table, true, true);
     } else {
       // Where the line starts or ends: no byte before the line is read, nor
       // any after the group, and a few marks, as short lines have, cost less
@@ -291,10 +293,10 @@ avx512_next_candidates(const char*& group, const char* line, bool opening_seen) 
         marks &= all << (line - at);
         zeros &= marks;
       }
-      candidates =
-          worth_sorting(marks, zeros)
-              ? zeros | (marks & avx512_neighbours_fit(at, opening_seen, at > line, zeros == 0))
-              : marks;
+      candidates = worth_sorting(marks, zeros)
+                       ? zeros | (marks & avx512_neighbours_fit(at, before_table, after_table,
+                                                                at > line, zeros == 0))
+                       : marks;
     }
     if (candidates != 0) {
       group = at;
