@@ -266,7 +266,8 @@ bool worth_sorting(uint64_t marks, uint64_t zeros) {
 // candidates, and answers those: the zero bytes and the grave accents and
 // double quotes whose neighbours fit a text.
 [[gnu::target("avx512bw,avx512vbmi"), gnu::no_sanitize_address]] uint64_t
-avx512_next_candidates(const char*& group, const char* line, bool opening_seen) {
+avx512_next_candidates(const char*& group, uint64_t& group_marks, const char* line,
+                       bool opening_seen) {
   constexpr uint64_t all = ~uint64_t{0};
   // The tables in registers, not read again for every group.
   const auto& tables = neighbour_tables[opening_seen ? 1 : 0];
@@ -300,27 +301,22 @@ avx512_next_candidates(const char*& group, const char* line, bool opening_seen) 
     }
     if (candidates != 0) {
       group = at;
+      group_marks = marks;
       return candidates;
     }
   }
 }
 
-// Moves group on to the first group from it that holds marks in the line and
-// answers those that may anchor a text: with AVX-512 the zero bytes and those
-// whose neighbours fit, with the narrower readings all of them.
-uint64_t next_candidates(const char*& group, const char* line, bool opening_seen,
-                         line_reading reading) {
-  if (reading == avx512_reading) {
-    return avx512_next_candidates(group, line, opening_seen);
-  }
-  for (;; group += group_size) {
-    uint64_t marks = reading == avx2_reading ? avx2_next_marks(group) : sse2_next_marks(group);
-    if (group < line) {
-      marks &= ~uint64_t{0} << (line - group);
-    }
-    if (marks != 0) {
-      return marks;
-    }
+// Moves group on to the first group from it that holds marks and answers
+// those that may anchor a text: with AVX-512 the zero bytes and those whose
+// neighbours fit, in the line, and with the narrower readings all of them,
+// the bytes before the line among them.
+uint64_t next_candidates(const char*& group, uint64_t& group_marks, const char* line,
+                         bool opening_seen, line_reading reading) {
+  switch (reading) {
+  case avx512_reading: return avx512_next_candidates(group, group_marks, line, opening_seen);
+  case avx2_reading: return group_marks = avx2_next_marks(group);
+  default: return group_marks = sse2_next_marks(group);
   }
 }
 
@@ -363,7 +359,11 @@ line_reading widest_reading() {
 bool is_request_or_whisper(const char* line, line_reading reading) {
   const char* group = line - reinterpret_cast<uintptr_t>(line) % group_size;
   bool opening_seen = false;
-  uint64_t candidates = next_candidates(group, line, opening_seen, reading);
+  uint64_t marks = 0;
+  uint64_t candidates = next_candidates(group, marks, line, opening_seen, reading);
+  if (group < line) {
+    candidates &= ~uint64_t{0} << (line - group);
+  }
   // The texts are fetched at the first candidate: most lines hold none.
   std::string_view join;
   std::string_view summon;
@@ -375,7 +375,7 @@ bool is_request_or_whisper(const char* line, line_reading reading) {
   for (;;) {
     while (candidates == 0) {
       group += group_size;
-      candidates = next_candidates(group, line, opening_seen, reading);
+      candidates = next_candidates(group, marks, line, opening_seen, reading);
     }
     const char* const mark = group + __builtin_ctzll(candidates);
     candidates &= candidates - 1;
@@ -408,13 +408,11 @@ bool is_request_or_whisper(const char* line, line_reading reading) {
     }
     // The closing text must start after the first opening text; it may start
     // at the opening's own final double quote, so the opening is taken first.
-    // AVX-512 let the closings through only from now on, so the rest of the
-    // group's marks are all looked at.
+    // The candidates so far may leave closings out, so the rest of the group's
+    // marks are all looked at.
     if (!opening_seen && lies_at(opening, opening_anchor, line, mark)) {
       opening_seen = true;
-      if (reading == avx512_reading) {
-        candidates = avx512_group_marks(group) & ~((uint64_t{2} << (mark - group)) - 1);
-      }
+      candidates = marks & ~((uint64_t{2} << (mark - group)) - 1);
     }
     if (opening_seen && lies_at(closing, closing_anchor, line, mark)) {
       return true;

@@ -3,7 +3,9 @@
 
 Usage: bench/table.py BENCH_PROGRAM [REPETITIONS]
 
-Each case runs REPETITIONS times (default 5); the table shows the median
+The whole program runs REPETITIONS times (default 5), one pass over every
+case each time, so that a stretch of noise on a shared machine falls on all
+cases alike instead of on every repetition of one; the table shows the median
 CPU time in nanoseconds of each reading and the ratios that matter: how many
 times faster on_inet is than the literal reading, and how many times slower
 than a single strlen over the same line. The AVX2 and SSE2 columns are the
@@ -16,13 +18,12 @@ import sys
 
 
 def median_times(program, repetitions):
-    report = subprocess.run(
-        [program, f"--benchmark_repetitions={repetitions}", "--benchmark_format=json"],
-        check=True, capture_output=True, text=True).stdout
     times = {}
-    for run in json.loads(report)["benchmarks"]:
-        if run.get("run_type") == "iteration":
-            times.setdefault(run["run_name"], []).append(run["cpu_time"])
+    for _ in range(repetitions):
+        report = subprocess.run([program, "--benchmark_format=json"],
+                                check=True, capture_output=True, text=True).stdout
+        for run in json.loads(report)["benchmarks"]:
+            times.setdefault(run["name"], []).append(run["cpu_time"])
     return {name: statistics.median(values) for name, values in times.items()}
 
 
