@@ -188,7 +188,12 @@ TEST_F(Reading, FindsEachTextAtEveryPlaceAmongNearMisses) {
       crowd = sample.text.substr(1, 400);
     }
   }
-  ASSERT_FALSE(literal_rings(2, ("(" + crowd).c_str()));
+  // Its closings cut short, so that only the whisper placed in it can ring.
+  for (size_t at = crowd.find(" to you."); at != std::string::npos;
+       at = crowd.find(" to you.", at)) {
+    crowd[at + 4] = 'U';
+  }
+  ASSERT_FALSE(literal_rings(2, ("(whispers, \"" + crowd).c_str()));
   const std::array<std::string, 5> texts = {
       std::string(TEXT_JOIN_REQUEST), std::string(TEXT_SUMMON_REQUEST),
       "whispers, \"hi\" to you. ]",
