@@ -1,37 +1,17 @@
 // on_inet with any line kind and any bytes, the module enabled. Besides
 // surviving every input under the sanitizers, the bell must ring exactly when
-// the plain reading of the rule says so: a kind-2 line that starts with "("
-// and holds the join request, the summon request, or the whisper opening
-// followed (from where it starts) by the whisper closing.
+// the literal reading of the rule (the trigger tests' own) says so.
 //
 // Input: byte 0 is the kind (as a signed byte); the rest is the line, read up
 // to its first zero byte. A one-byte input passes a null line.
 #include "module/exports.h"
 #include "module/state.h"
-#include "resources/texts.h"
 #include "tests/stubs/recorder.h"
+#include "tests/trigger/literal_reading.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-
-namespace {
-
-bool rings_by_plain_reading(int32_t kind, const char* line) {
-  if (kind != 2 || line == nullptr || line[0] != '(') {
-    return false;
-  }
-  const std::string text(line);
-  if (text.find(TEXT_JOIN_REQUEST) != std::string::npos ||
-      text.find(TEXT_SUMMON_REQUEST) != std::string::npos) {
-    return true;
-  }
-  const size_t opening = text.find(TEXT_WHISPER_OPENING);
-  return opening != std::string::npos &&
-         text.find(TEXT_WHISPER_CLOSING, opening) != std::string::npos;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) {
@@ -46,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   on_inet(kind, line_pointer);
 
-  const bool expected = rings_by_plain_reading(kind, line_pointer);
+  const bool expected = literal_rings(kind, line_pointer);
   const bool rang_once = recorded.played.size() == 1 && recorded.played[0] == wave_path;
   if (expected ? !rang_once : !recorded.played.empty()) {
     std::abort();
