@@ -12,6 +12,7 @@
 // names in several letter cases. A read-text is followed by its buffer size
 // (one byte), a write by its value's length (one byte) and the value.
 #include "settings/ini_service.h"
+#include "tests/support/file_bytes.h"
 
 #include <dirent.h>
 #include <unistd.h>
@@ -21,7 +22,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 
@@ -39,16 +39,6 @@ void require(bool condition, const char* what) {
     std::fprintf(stderr, "broken: %s\n", what);
     std::abort();
   }
-}
-
-void write_whole(const std::string& path, std::string_view bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string read_whole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::string read_text(const char* section, const char* key, const std::string& file) {
@@ -89,9 +79,9 @@ void require_other_bytes_kept(const std::string& before, const std::string& afte
 }
 
 void check_write(const char* section, const char* key, const std::string& value) {
-  const std::string before = read_whole(settings_file);
+  const std::string before = file_bytes(settings_file).value_or("");
   ini_write_text(section, key, value.c_str(), settings_file.c_str());
-  const std::string after = read_whole(settings_file);
+  const std::string after = file_bytes(settings_file).value_or("");
   require_other_bytes_kept(before, after);
   require(files_in_folder() == 2, "no temporary file is left");
   // A file that starts like UTF-16 text is not read as ours, and so never
@@ -101,7 +91,7 @@ void check_write(const char* section, const char* key, const std::string& value)
     return;
   }
 
-  write_whole(clean_file, "");
+  put_file_bytes(clean_file, "");
   ini_write_text(section, key, value.c_str(), clean_file.c_str());
   require(read_text(section, key, settings_file) == read_text(section, key, clean_file),
           "a written key reads back as from a file of its own");
@@ -117,7 +107,7 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
   folder = pattern;
   settings_file = folder + "/Tollwick.ini";
   clean_file = folder + "/clean.ini";
-  write_whole(clean_file, "");
+  put_file_bytes(clean_file, "");
   std::atexit([] { std::filesystem::remove_all(folder); });
   return 0;
 }
@@ -128,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   std::string_view input(reinterpret_cast<const char*>(data) + 2, size - 2);
   const size_t content_length = std::min<size_t>(data[0] + size_t{data[1]} * 256, input.size());
-  write_whole(settings_file, input.substr(0, content_length));
+  put_file_bytes(settings_file, input.substr(0, content_length));
   input.remove_prefix(content_length);
 
   while (!input.empty()) {

@@ -11,6 +11,8 @@
 // FOLDER is what q2_modroot answers; it is created when missing. Exit code 0
 // when every cycle behaved, 1 with a message on the first one that did not,
 // 2 on bad use.
+#include "tests/support/file_bytes.h"
+
 #include <dirent.h>
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -20,8 +22,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -73,13 +73,6 @@ loaded_module load(const char* path, int cycle) {
     find_export<void*>(module.library, name, cycle);
   }
   return module;
-}
-
-std::string read_whole(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream content;
-  content << file.rdbuf();
-  return content.str();
 }
 
 const char* const join_line = "(Someone) To accept the request, type `join and press <enter>. "
@@ -142,7 +135,7 @@ void run_cycle(const char* module_path, int cycle) {
   if (host.spoken.size() != 8) {
     fail(cycle, "expected 8 spoken lines, got " + std::to_string(host.spoken.size()));
   }
-  const std::string saved = read_whole(host.folder + "/Tollwick.ini");
+  const std::string saved = file_bytes(host.folder + "/Tollwick.ini").value_or("");
   const std::string expected =
       std::string("[Main]\nAA=") + (cycle % 2 == 0 ? "1" : "0") + "\nWF=" + wave + "\n";
   if (saved != expected) {
@@ -210,7 +203,7 @@ int main(int argc, char** argv) {
   mkdir(host.folder.c_str(), 0755);
   std::remove((host.folder + "/Tollwick.ini").c_str());
   // An empty file: the sound library cannot decode it.
-  std::ofstream(host.folder + "/bell.wav").close();
+  put_file_bytes(host.folder + "/bell.wav", "");
   std::remove((host.folder + "/pipe.wav").c_str());
   mkfifo((host.folder + "/pipe.wav").c_str(), 0644);
   const int cycles = std::atoi(argv[3]);

@@ -9,7 +9,7 @@
 #include "module/state.h"
 #include "settings/ini_service.h"
 #include "tests/stubs/recorder.h"
-#include "tests/unit/scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 

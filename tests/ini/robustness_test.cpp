@@ -2,6 +2,7 @@
 // something else, and with large files: the old file is kept byte for byte
 // or replaced whole, and no temporary file is left behind.
 #include "settings/ini_service.h"
+#include "tests/support/file_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -16,9 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,17 +25,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string content_of(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-void put_content(const fs::path& file, const std::string& content) {
-  std::ofstream(file, std::ios::binary) << content;
-}
 
 std::vector<std::string> names_in(const fs::path& folder) {
   std::vector<std::string> names;
@@ -93,7 +81,7 @@ protected:
 
 // A write cut short by the file size limit leaves the old file as it was.
 TEST_F(ini_robustness, write_beyond_size_limit_keeps_old_file) {
-  put_content(file, settings);
+  put_file_bytes(file, settings);
   const auto old_handler = signal(SIGXFSZ, SIG_IGN);
   rlimit old_limit{};
   getrlimit(RLIMIT_FSIZE, &old_limit);
@@ -104,7 +92,7 @@ TEST_F(ini_robustness, write_beyond_size_limit_keeps_old_file) {
   setrlimit(RLIMIT_FSIZE, &old_limit);
   signal(SIGXFSZ, old_handler);
 
-  EXPECT_EQ(content_of(file), settings);
+  EXPECT_EQ(file_bytes(file).value_or(""), settings);
   EXPECT_EQ(names_in(folder), std::vector<std::string>{"Tollwick.ini"});
 }
 
@@ -133,7 +121,7 @@ TEST_F(ini_robustness, unreadable_places_are_never_replaced) {
        }},
       {"path through a file",
        [](const fs::path& f) {
-         put_content(f / "plain", "[Main]\nAA=1\n");
+         put_file_bytes(f / "plain", "[Main]\nAA=1\n");
          return f / "plain" / "Tollwick.ini";
        }},
   };
@@ -167,7 +155,7 @@ TEST_F(ini_robustness, missing_folder_is_not_created) {
 TEST_F(ini_robustness, permissions_kept_across_rewrite) {
   for (const mode_t mode : {0600, 0640, 0444, 0755, 02664}) {
     SCOPED_TRACE(mode);
-    put_content(file, settings);
+    put_file_bytes(file, settings);
     ASSERT_EQ(chmod(file.c_str(), mode), 0);
     ini_write_text("Main", "AA", "0", file.c_str());
     struct stat status {};
@@ -188,7 +176,7 @@ TEST_F(ini_robustness, permissions_kept_across_rewrite) {
 // Through a link the linked file is rewritten and the link stays a link.
 TEST_F(ini_robustness, link_is_followed) {
   const fs::path real = folder / "real.ini";
-  put_content(real, settings);
+  put_file_bytes(real, settings);
   fs::create_symlink("real.ini", file);
   ini_write_text("Main", "AA", "0", file.c_str());
   EXPECT_TRUE(fs::is_symlink(file));
@@ -207,7 +195,7 @@ TEST_F(ini_robustness, large_file) {
     }
   }
   const std::string long_path(3000, 'p');
-  put_content(file, other + "[Main]\r\nAA=7\r\nWF=" + long_path + "\r\n");
+  put_file_bytes(file, other + "[Main]\r\nAA=7\r\nWF=" + long_path + "\r\n");
 
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(read_flag(file), 7);
@@ -216,7 +204,8 @@ TEST_F(ini_robustness, large_file) {
   const auto elapsed = std::chrono::steady_clock::now() - start;
 
   // Compared whole, without printing: a diff of 10 MB texts would not end.
-  EXPECT_TRUE(content_of(file) == other + "[Main]\r\nAA=1\r\nWF=" + long_path + "\r\n");
+  EXPECT_TRUE(file_bytes(file).value_or("") ==
+              other + "[Main]\r\nAA=1\r\nWF=" + long_path + "\r\n");
   EXPECT_EQ(names_in(folder), std::vector<std::string>{"Tollwick.ini"});
   std::printf("10 MB file: two reads and a write in %lld ms\n",
               static_cast<long long>(
@@ -231,7 +220,7 @@ TEST_F(ini_robustness, killed_writer_leaves_a_whole_file) {
   const std::string flag_on = filler + "\n[Main]\nAA=1\n";
   for (int delay_ms = 1; delay_ms <= 40; delay_ms += 2) {
     SCOPED_TRACE(delay_ms);
-    put_content(file, flag_off);
+    put_file_bytes(file, flag_off);
     const pid_t writer = fork();
     if (writer == 0) {
       for (;;) {
@@ -242,7 +231,7 @@ TEST_F(ini_robustness, killed_writer_leaves_a_whole_file) {
     std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
     kill(writer, SIGKILL);
     waitpid(writer, nullptr, 0);
-    const std::string after = content_of(file);
+    const std::string after = file_bytes(file).value_or("");
     EXPECT_TRUE(after == flag_off || after == flag_on) << after.size() << " bytes";
     for (const std::string& name : names_in(folder)) {
       if (name != "Tollwick.ini") {

@@ -2,6 +2,7 @@
 // system's own on Windows, the portable one elsewhere. The table's format is
 // described at its top.
 #include "settings/ini_service.h"
+#include "tests/support/file_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -244,16 +244,6 @@ std::vector<ini_case> load_table(const char* table_file) {
   return cases;
 }
 
-std::optional<std::string> file_content(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    return std::nullopt;
-  }
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
 // Names a case in test output rather than dumping its bytes.
 void PrintTo(const ini_case& table_case, std::ostream* out) { *out << table_case.name; }
 
@@ -270,7 +260,7 @@ TEST_P(ini_table, answers_and_file_content) {
   const fs::path file_path = folder / (table_case.name + ".ini");
   fs::remove(file_path);
   if (table_case.input) {
-    std::ofstream(file_path, std::ios::binary) << *table_case.input;
+    put_file_bytes(file_path, *table_case.input);
   }
   const std::string file = file_path.string();
 
@@ -304,7 +294,7 @@ TEST_P(ini_table, answers_and_file_content) {
   }
   const std::optional<std::string> expected =
       table_case.has_output ? table_case.output : table_case.input;
-  EXPECT_EQ(file_content(file_path), expected);
+  EXPECT_EQ(file_bytes(file_path), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(cases, ini_table, testing::ValuesIn(load_table(INI_CASES_TABLE)),

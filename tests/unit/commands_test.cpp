@@ -2,7 +2,7 @@
 #include "module/exports.h"
 #include "module/state.h"
 #include "tests/stubs/recorder.h"
-#include "tests/unit/scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 #include "utilities/Utilities.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The text and file helpers, byte for byte, with 1-based positions.
 #include "utilities/Utilities.h"
 
-#include "tests/unit/scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 #include <chrono>
 #include <filesystem>

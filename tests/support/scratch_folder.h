@@ -1,9 +1,10 @@
 // A fresh folder for one test, removed with everything in it afterwards.
 #pragma once
 
+#include "tests/support/file_bytes.h"
+
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -31,12 +32,9 @@ public:
   std::string file(const std::string& name) const { return (path_ / name).string(); }
 
   void write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(path_ / name, std::ios::binary) << bytes;
+    put_file_bytes(path_ / name, bytes);
   }
-  std::string read(const std::string& name) const {
-    std::ifstream in(path_ / name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  std::string read(const std::string& name) const { return file_bytes(path_ / name).value_or(""); }
 
 private:
   std::filesystem::path path_;
