@@ -52,8 +52,14 @@ install_and_replay() {
 }
 
 install_and_replay linux "Linux build (Tollwick.so)" Tollwick.so tollwick-host
-install_and_replay win32 "Windows build (Tollwick.dll under Wine)" \
-  Tollwick.dll tollwick-host.exe modhost.dll
+if cmake/wine-run.sh --can-run; then
+  install_and_replay win32 "Windows build (Tollwick.dll under Wine)" \
+    Tollwick.dll tollwick-host.exe modhost.dll
+else
+  echo
+  echo "== NOTE: this machine cannot run 32-bit x86 programs (its kernel's 32-bit" \
+    "emulation is off), so the Windows build is built and packed but not replayed." >&2
+fi
 
 echo
 bash scripts/release.sh build/linux build/win32
