@@ -21,12 +21,23 @@ sanitized_suite() {
 memcheck_runs() {
   local build="${TOLLWICK_MEMCHECK_BUILD:-build/linux}" cycles="${TOLLWICK_CYCLES:-1000}"
   local memcheck=(tests/faults/with-sound-server.sh valgrind -q --leak-check=full
-    --suppressions=tests/trigger/memcheck.supp
     --show-leak-kinds=definite,indirect --errors-for-leak-kinds=definite,indirect
     --error-exitcode=99)
   { [ -f "$build/CMakeCache.txt" ] || cmake --preset linux -B "$build" >/dev/null; } &&
-    cmake --build "$build" -j 2 --target Tollwick tollwick-host tollwick-cycles >/dev/null ||
+    cmake --build "$build" -j 2 --target Tollwick tollwick-host tollwick-cycles \
+      tollwick_trigger_tests_block >/dev/null ||
     return 1
+  local status=0
+  # Every sample line at every alignment, in heap blocks of its own size and
+  # beside unreadable pages. The allocation counts stay out: the memory
+  # checker takes the allocator over.
+  if "${memcheck[@]}" "$build/tests/trigger/tollwick_trigger_tests_block" --gtest_brief=1 \
+      --gtest_filter=-*Allocation* >/dev/null; then
+    echo "memcheck trigger: no errors, no leaks"
+  else
+    echo "memcheck trigger: FAILED" >&2
+    status=1
+  fi
   local scratch
   scratch=$(mktemp -d)
   # The checked-in session, then lines of hundreds of kilobytes.
@@ -39,7 +50,6 @@ memcheck_runs() {
     printf '/save\n/start\n@TW-SetWave\n/about\n'
   } >"$scratch/session.txt"
   mkdir "$scratch/module"
-  local status=0
   if "${memcheck[@]}" "$build/tollwick-host" --module "$build/Tollwick.so" \
       --root "$scratch/module" "$scratch/session.txt" >"$scratch/transcript.txt"; then
     echo "memcheck session: $(wc -l <"$scratch/transcript.txt") transcript lines, no errors, no leaks"
