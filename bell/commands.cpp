@@ -2,7 +2,7 @@
 
 #include "module/host.h"
 #include "module/state.h"
-#include "module/texts.h"
+#include "platform/texts.h"
 #include "utilities/Utilities.h"
 
 #include <string>

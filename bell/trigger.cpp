@@ -1,8 +1,8 @@
 #include "bell/trigger.h"
 
-#include "bell/sound.h"
+#include "platform/sound.h"
 #include "module/state.h"
-#include "module/texts.h"
+#include "platform/texts.h"
 
 #include <algorithm>
 #include <bit>

@@ -11,7 +11,7 @@
 // next two bits the section and the two after the key, from small tables of
 // names in several letter cases. A read-text is followed by its buffer size
 // (one byte), a write by its value's length (one byte) and the value.
-#include "settings/ini_service.h"
+#include "platform/ini.h"
 #include "tests/support/file_bytes.h"
 
 #include <dirent.h>

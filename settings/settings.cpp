@@ -2,8 +2,8 @@
 
 #include "module/host.h"
 #include "module/state.h"
-#include "module/texts.h"
-#include "settings/ini_service.h"
+#include "platform/texts.h"
+#include "platform/ini.h"
 #include "utilities/Utilities.h"
 
 #include <array>

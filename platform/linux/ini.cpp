@@ -6,7 +6,7 @@
 // line. A write replaces one value or adds one line and keeps every other
 // byte; it goes to a temporary file in the same folder that is renamed over
 // the old one, so the old file is either kept whole or replaced whole.
-#include "settings/ini_service.h"
+#include "platform/ini.h"
 
 #include "utilities/Utilities.h"
 

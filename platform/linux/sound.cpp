@@ -1,6 +1,6 @@
 // Sound through the desktop's event-sound service (libcanberra). One context
 // lives from the first ring until the library is unloaded.
-#include "bell/sound.h"
+#include "platform/sound.h"
 
 #include <canberra.h>
 #include <dlfcn.h>

@@ -1,6 +1,6 @@
 // The module text table of the portable build, from the same source as the
 // Windows string table.
-#include "module/texts.h"
+#include "platform/texts.h"
 
 std::string_view module_text(int id) {
   switch (id) {

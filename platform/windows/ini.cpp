@@ -1,5 +1,5 @@
 // The Windows INI-file service.
-#include "settings/ini_service.h"
+#include "platform/ini.h"
 
 #include <windows.h>
 

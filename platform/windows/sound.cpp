@@ -1,6 +1,6 @@
 // Sound through the Windows sound service, which plays asynchronously, stops
 // the process's previous sound and falls back to the default sound itself.
-#include "bell/sound.h"
+#include "platform/sound.h"
 
 #include <windows.h>
 // After windows.h, which it needs.

@@ -1,6 +1,6 @@
 // The module text table from the library's string table. Resources never
 // change, so each text is loaded once, on first use, and kept.
-#include "module/texts.h"
+#include "platform/texts.h"
 
 #include <windows.h>
 

@@ -7,7 +7,7 @@
 // the two lines the module owns.
 #include "module/exports.h"
 #include "module/state.h"
-#include "settings/ini_service.h"
+#include "platform/ini.h"
 #include "tests/stubs/recorder.h"
 #include "tests/support/scratch_folder.h"
 

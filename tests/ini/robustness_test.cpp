@@ -1,7 +1,7 @@
 // The portable INI service when writing fails, when the file's place holds
 // something else, and with large files: the old file is kept byte for byte
 // or replaced whole, and no temporary file is left behind.
-#include "settings/ini_service.h"
+#include "platform/ini.h"
 #include "tests/support/file_bytes.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Runs the INI cases of cases.txt through the INI service of the build: the
 // system's own on Windows, the portable one elsewhere. The table's format is
 // described at its top.
-#include "settings/ini_service.h"
+#include "platform/ini.h"
 #include "tests/support/file_bytes.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "tests/stubs/recorder.h"
 
-#include "bell/sound.h"
+#include "platform/sound.h"
 #include "module/exports.h"
 #include "module/host.h"
 #include "module/state.h"

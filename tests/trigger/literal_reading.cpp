@@ -1,7 +1,7 @@
 #include "tests/trigger/literal_reading.h"
 
 #include "module/state.h"
-#include "module/texts.h"
+#include "platform/texts.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 // allocation. The program is built once for each reading the builds ship.
 #include "module/exports.h"
 #include "module/state.h"
-#include "module/texts.h"
+#include "platform/texts.h"
 #include "tests/stubs/recorder.h"
 #include "tests/trigger/allocation_count.h"
 #include "tests/trigger/guarded_page.h"

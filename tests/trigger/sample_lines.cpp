@@ -1,6 +1,6 @@
 #include "tests/trigger/sample_lines.h"
 
-#include "module/texts.h"
+#include "platform/texts.h"
 
 namespace {
 

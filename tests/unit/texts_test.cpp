@@ -1,5 +1,5 @@
 // The fixed texts as the module sees them: on Windows from the string table.
-#include "module/texts.h"
+#include "platform/texts.h"
 
 #include <gtest/gtest.h>
 
