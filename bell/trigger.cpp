@@ -1,7 +1,7 @@
 #include "bell/trigger.h"
 
-#include "platform/sound.h"
 #include "module/state.h"
+#include "platform/sound.h"
 #include "platform/texts.h"
 
 #include <algorithm>

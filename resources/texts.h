@@ -6,7 +6,10 @@
 
 /* A double quote inside a string: "" in a resource script, \" in C++. */
 #ifdef RC_INVOKED
+/* Four quotes are one string to the resource compiler: kept as they are. */
+/* clang-format off */
 #define TEXT_QUOTE """"
+/* clang-format on */
 #else
 #define TEXT_QUOTE "\""
 #endif
@@ -29,11 +32,11 @@
 #define TEXT_INI_SECTION "Main"
 #define TEXT_AUTO_ENABLE_KEY "AA"
 #define TEXT_SOUND_KEY "WF"
-#define TEXT_JOIN_REQUEST                                                      \
-  "To accept the request, type `join and press <enter>. "                     \
+#define TEXT_JOIN_REQUEST                                                                          \
+  "To accept the request, type `join and press <enter>. "                                          \
   "To decline, type `decline and press <enter>"
-#define TEXT_SUMMON_REQUEST                                                    \
-  "To accept the request, type `summon and press <enter>. "                   \
+#define TEXT_SUMMON_REQUEST                                                                        \
+  "To accept the request, type `summon and press <enter>. "                                        \
   "To decline, type `decline and press <enter>"
 #define TEXT_WHISPER_OPENING "whispers, " TEXT_QUOTE
 #define TEXT_WHISPER_CLOSING TEXT_QUOTE " to you. ]"

@@ -5,6 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
+echo "== formatting"
+git ls-files -z '*.c' '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+
 for preset in linux win32; do
   echo "== $preset: build and test"
   cmake --preset "$preset" >/dev/null

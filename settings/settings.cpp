@@ -2,8 +2,8 @@
 
 #include "module/host.h"
 #include "module/state.h"
-#include "platform/texts.h"
 #include "platform/ini.h"
+#include "platform/texts.h"
 #include "utilities/Utilities.h"
 
 #include <array>

@@ -1,9 +1,9 @@
 #include "tests/stubs/recorder.h"
 
-#include "platform/sound.h"
 #include "module/exports.h"
 #include "module/host.h"
 #include "module/state.h"
+#include "platform/sound.h"
 
 recorder recorded;
 
