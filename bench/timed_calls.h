@@ -7,8 +7,8 @@
 #include "module/exports.h"
 #include "module/state.h"
 #include "tests/stubs/recorder.h"
-#include "tests/trigger/literal_reading.h"
-#include "tests/trigger/sample_lines.h"
+#include "tests/support/literal_reading.h"
+#include "tests/support/sample_lines.h"
 
 #include <cstring>
 

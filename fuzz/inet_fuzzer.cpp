@@ -7,7 +7,7 @@
 #include "module/exports.h"
 #include "module/state.h"
 #include "tests/stubs/recorder.h"
-#include "tests/trigger/literal_reading.h"
+#include "tests/support/literal_reading.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -5,10 +5,10 @@
 #include "module/state.h"
 #include "platform/texts.h"
 #include "tests/stubs/recorder.h"
+#include "tests/support/literal_reading.h"
+#include "tests/support/sample_lines.h"
 #include "tests/trigger/allocation_count.h"
 #include "tests/trigger/guarded_page.h"
-#include "tests/trigger/literal_reading.h"
-#include "tests/trigger/sample_lines.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tests/trigger/literal_reading.h"
+#include "tests/support/literal_reading.h"
 
 #include "module/state.h"
 #include "platform/texts.h"

@@ -1,4 +1,4 @@
-#include "tests/trigger/sample_lines.h"
+#include "tests/support/sample_lines.h"
 
 #include "platform/texts.h"
 
