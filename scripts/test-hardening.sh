@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The hardening checks: the whole Linux test suite with AddressSanitizer and
 # UndefinedBehaviorSanitizer, the fuzz targets for a bounded time, and the
-# memory checker over a host-bench session and over 1,000 load/unload cycles,
+# memory checker over a host program session and over 1,000 load/unload cycles,
 # both with a private sound server so that the sound library really plays.
 # Every stage runs; the exit code is non-zero when any of them failed.
 #   TOLLWICK_FUZZ_SECONDS     seconds per fuzz target (default 60)

@@ -1,8 +1,8 @@
-// The bench's Linux half. The module is a shared object whose q2_* references
-// stay undefined until it is loaded: the bench program exports them itself.
-// It also exports ca_context_play, so the module's sound calls land here
-// first; each is recorded and then played by the real library.
-#include "host/bench.h"
+// The host program's Linux half. The module is a shared object whose q2_*
+// references stay undefined until it is loaded: the program exports them
+// itself. It also exports ca_context_play, so the module's sound calls land
+// here first; each is recorded and then played by the real library.
+#include "host/host.h"
 
 #include <canberra.h>
 #include <dlfcn.h>
@@ -15,21 +15,21 @@
 #include <cstring>
 #include <string>
 
-#define BENCH_EXPORT __attribute__((visibility("default")))
+#define HOST_EXPORT __attribute__((visibility("default")))
 
 extern "C" {
 
-BENCH_EXPORT void q2_speak(const char* text) { host_speak(text); }
+HOST_EXPORT void q2_speak(const char* text) { host_speak(text); }
 
-BENCH_EXPORT const char* q2_modroot(int32_t module_id) { return host_modroot(module_id); }
+HOST_EXPORT const char* q2_modroot(int32_t module_id) { return host_modroot(module_id); }
 
-BENCH_EXPORT void q2_modenable(int32_t module_id, int32_t enable) {
+HOST_EXPORT void q2_modenable(int32_t module_id, int32_t enable) {
   host_modenable(module_id, enable);
 }
 
 // Takes the place of the library's own ca_context_play: records the sound and
 // plays it through ca_context_play_full with the same properties.
-BENCH_EXPORT int ca_context_play(ca_context* context, uint32_t id, ...) {
+HOST_EXPORT int ca_context_play(ca_context* context, uint32_t id, ...) {
   ca_proplist* properties = nullptr;
   int result = ca_proplist_create(&properties);
   if (result != CA_SUCCESS) {
@@ -109,7 +109,7 @@ void* open_module(const std::string& path, std::string& folder, std::string& err
 
 void* find_export(void* handle, const char* name) { return dlsym(handle, name); }
 
-// The module's calls of ca_context_play reach the bench's own by symbol
+// The module's calls of ca_context_play reach this program's own by symbol
 // resolution alone.
 bool watch_sound(void*, std::string&) { return true; }
 

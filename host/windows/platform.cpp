@@ -1,8 +1,9 @@
-// The bench's Windows half. The module imports its services from modhost.dll,
-// which forwards them to the host_* functions this program exports. Its sound
-// calls are watched by pointing the module's import of WINMM.dll!PlaySoundA
-// at a function of the bench that records the sound and plays it.
-#include "host/bench.h"
+// The host program's Windows half. The module imports its services from
+// modhost.dll, which forwards them to the host_* functions this program
+// exports. Its sound calls are watched by pointing the module's import of
+// WINMM.dll!PlaySoundA at a function of the program that records the sound and
+// plays it.
+#include "host/host.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
-// The host bench's session: reads a session (server lines, user commands and
-// directives), plays the host's part towards the module and prints what the
-// module did as a transcript.
-#include "host/bench.h"
+// The host program's portable half: reads a session (server lines, user
+// commands and directives), plays the host's part towards the module and
+// prints what the module did as a transcript.
+#include "host/host.h"
 
 #include "module/exports.h"
 
@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr const char* bench_name = "tollwick-host";
+constexpr const char* program_name = "tollwick-host";
 
 constexpr int32_t event_start = 0;
 constexpr int32_t event_save = 1;
@@ -98,7 +98,7 @@ struct loaded_module {
   std::string folder;
 };
 
-struct bench_options {
+struct host_options {
   std::string module_path;
   std::optional<std::string> root;
   bool null_root = false;
@@ -110,7 +110,7 @@ struct bench_options {
 // What the host services need while the session runs.
 struct session_state {
   module_callbacks callbacks;
-  bench_options options;
+  host_options options;
   std::string root;
   int rings_in_line = 0;
 };
@@ -124,7 +124,9 @@ void print_line(std::string_view prefix, std::string_view text) {
   std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
-void complain(std::string_view message) { std::cerr << bench_name << ": " << message << std::endl; }
+void complain(std::string_view message) {
+  std::cerr << program_name << ": " << message << std::endl;
+}
 
 std::optional<int32_t> parse_number(std::string_view text) {
   int32_t value = 0;
@@ -135,7 +137,8 @@ std::optional<int32_t> parse_number(std::string_view text) {
   return value;
 }
 
-// A module identifier other than the bench's own is a fault of the module.
+// A module identifier other than the one given with event 0 is a fault of the
+// module.
 void check_module_id(const char* service, int32_t module_id) {
   if (module_id != session.options.module_id) {
     print_line("contract: ", std::string(service) + " got module identifier " +
@@ -144,9 +147,9 @@ void check_module_id(const char* service, int32_t module_id) {
   }
 }
 
-// Parses the command line; answers the exit status when the bench should
+// Parses the command line; answers the exit status when the program should
 // stop at once (help, or a bad option).
-std::optional<int> parse_options(int argc, char** argv, bench_options& options) {
+std::optional<int> parse_options(int argc, char** argv, host_options& options) {
   bool have_session = false;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
@@ -395,7 +398,7 @@ int main(int argc, char** argv) {
   if (const auto status = parse_options(argc, argv, session.options)) {
     return *status;
   }
-  bench_options& options = session.options;
+  host_options& options = session.options;
 
   std::ifstream file;
   const bool from_stdin = options.session_path == "-";

@@ -1,4 +1,4 @@
-// The host bench in two halves: the session (options, lines, directives,
+// The host program in two halves: the session (options, lines, directives,
 // transcript), the same on every platform, and the platform half that loads
 // the module, binds the host's services and watches the module's sound.
 #pragma once
@@ -9,7 +9,7 @@
 
 // Platform half.
 
-// The module file built beside the bench program.
+// The module file built beside the host program.
 std::string default_module_path();
 // Loads the module file; answers its handle and the folder that holds it
 // (without a final separator), or null with the reason in error.
@@ -28,7 +28,7 @@ void use_plain_output();
 // Notes that the module asked the platform to play a sound.
 void record_ring(std::string_view sound_name);
 
-// The host's services as the bench gives them; the platform half binds the
+// The host's services as this program gives them; the platform half binds the
 // module's q2_* imports to these.
 extern "C" {
 void host_speak(const char* text);
