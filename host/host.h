@@ -20,6 +20,10 @@ void* find_export(void* handle, const char* name);
 // sound service; answers false with the reason in error when it cannot.
 bool watch_sound(void* handle, std::string& error);
 void close_module(void* handle);
+// Whether the module file is still loaded after close_module.
+bool module_still_loaded(const std::string& path);
+// How many files the process holds open, or -1 when that cannot be known.
+int open_files();
 // Makes standard output write bytes as they are, '\n' line ends included.
 void use_plain_output();
 

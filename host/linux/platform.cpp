@@ -5,6 +5,7 @@
 #include "host/host.h"
 
 #include <canberra.h>
+#include <dirent.h>
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -114,5 +115,32 @@ void* find_export(void* handle, const char* name) { return dlsym(handle, name); 
 bool watch_sound(void*, std::string&) { return true; }
 
 void close_module(void* handle) { dlclose(handle); }
+
+bool module_still_loaded(const std::string& path) {
+  char* full_path = realpath(path.c_str(), nullptr);
+  if (full_path == nullptr) {
+    return false;
+  }
+  void* handle = dlopen(full_path, RTLD_NOW | RTLD_NOLOAD);
+  std::free(full_path);
+  if (handle == nullptr) {
+    return false;
+  }
+  dlclose(handle);
+  return true;
+}
+
+int open_files() {
+  DIR* descriptors = opendir("/proc/self/fd");
+  if (descriptors == nullptr) {
+    return -1;
+  }
+  int count = 0;
+  while (const dirent* entry = readdir(descriptors)) {
+    count += entry->d_name[0] != '.';
+  }
+  closedir(descriptors);
+  return count;
+}
 
 void use_plain_output() {}

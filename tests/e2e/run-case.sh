@@ -10,6 +10,8 @@
 #   NAME.options    options for NAME.session
 #   other files     copied into the module folder before the runs, settings
 #                   files (Tollwick.ini) among them
+#   pipes           names of named pipes to make in the module folder, one
+#                   a line (a repository cannot hold a pipe)
 #   stderr-has      a text the host program must write to standard error
 #   sound-server    (Linux) run the host program against a private sound server
 #                   with a null sink instead of none
@@ -76,7 +78,10 @@ while IFS= read -r file; do
   mkdir -p "$(dirname "$folder/$file")"
   to_host "$case_dir/$file" >"$folder/$file"
 done < <(cd "$case_dir" && find . -type f ! -name '*.session' ! -name '*.options' \
-  ! -name expected ! -name stderr-has ! -name sound-server | sort)
+  ! -name expected ! -name stderr-has ! -name sound-server ! -name pipes | sort)
+if [ -f "$case_dir/pipes" ]; then
+  while IFS= read -r pipe; do mkfifo "$folder/$pipe"; done <"$case_dir/pipes"
+fi
 
 sessions=("$case_dir"/*.session)
 actual=$folder/actual stderr=$folder/stderr
