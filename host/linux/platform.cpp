@@ -18,6 +18,46 @@
 
 #define HOST_EXPORT __attribute__((visibility("default")))
 
+namespace {
+
+// The functions of the sound library that ca_context_play passes a sound on
+// to. This program does not link the library: holding it, it would keep it
+// loaded when the module is unloaded, and hide what the module leaves in it.
+// While the module plays a sound, the library is loaded with it.
+struct sound_library {
+  void* handle = nullptr; // to be closed after use
+  decltype(&ca_proplist_create) proplist_create = nullptr;
+  decltype(&ca_proplist_sets) proplist_sets = nullptr;
+  decltype(&ca_proplist_destroy) proplist_destroy = nullptr;
+  decltype(&ca_context_play_full) play_full = nullptr;
+};
+
+template <typename function> void find_function(void* handle, const char* name, function& found) {
+  found = reinterpret_cast<function>(dlsym(handle, name));
+}
+
+// The module's sound library, or one with a null handle when it is not loaded
+// or lacks a function.
+sound_library find_sound_library() {
+  sound_library library;
+  library.handle = dlopen("libcanberra.so.0", RTLD_LAZY | RTLD_NOLOAD);
+  if (library.handle == nullptr) {
+    return library;
+  }
+  find_function(library.handle, "ca_proplist_create", library.proplist_create);
+  find_function(library.handle, "ca_proplist_sets", library.proplist_sets);
+  find_function(library.handle, "ca_proplist_destroy", library.proplist_destroy);
+  find_function(library.handle, "ca_context_play_full", library.play_full);
+  if (library.proplist_create == nullptr || library.proplist_sets == nullptr ||
+      library.proplist_destroy == nullptr || library.play_full == nullptr) {
+    dlclose(library.handle);
+    library.handle = nullptr;
+  }
+  return library;
+}
+
+} // namespace
+
 extern "C" {
 
 HOST_EXPORT void q2_speak(const char* text) { host_speak(text); }
@@ -31,11 +71,9 @@ HOST_EXPORT void q2_modenable(int32_t module_id, int32_t enable) {
 // Takes the place of the library's own ca_context_play: records the sound and
 // plays it through ca_context_play_full with the same properties.
 HOST_EXPORT int ca_context_play(ca_context* context, uint32_t id, ...) {
+  const sound_library library = find_sound_library();
   ca_proplist* properties = nullptr;
-  int result = ca_proplist_create(&properties);
-  if (result != CA_SUCCESS) {
-    return result;
-  }
+  int result = library.handle == nullptr ? CA_ERROR_NOTFOUND : library.proplist_create(&properties);
   std::string file_name;
   std::string event_id;
   va_list pairs;
@@ -43,7 +81,7 @@ HOST_EXPORT int ca_context_play(ca_context* context, uint32_t id, ...) {
   while (const char* key = va_arg(pairs, const char*)) {
     const char* value = va_arg(pairs, const char*);
     if (result == CA_SUCCESS) {
-      result = ca_proplist_sets(properties, key, value);
+      result = library.proplist_sets(properties, key, value);
     }
     const std::string_view name = key;
     if (name == CA_PROP_MEDIA_FILENAME && value != nullptr) {
@@ -62,9 +100,14 @@ HOST_EXPORT int ca_context_play(ca_context* context, uint32_t id, ...) {
     record_ring(file_name);
   }
   if (result == CA_SUCCESS) {
-    result = ca_context_play_full(context, id, properties, nullptr, nullptr);
+    result = library.play_full(context, id, properties, nullptr, nullptr);
   }
-  ca_proplist_destroy(properties);
+  if (properties != nullptr) {
+    library.proplist_destroy(properties);
+  }
+  if (library.handle != nullptr) {
+    dlclose(library.handle);
+  }
   return result;
 }
 }
