@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
 # The module from nothing to a release: installs what the builds need, builds
 # the Linux and the Windows module, replays examples/session.txt through the
-# host bench on each (under Wine for Windows), and packs the release in dist/.
+# host program on each (under Wine for Windows), and packs the release in dist/.
 #
 # Each build is installed into a fresh folder build/demo/<preset>, as a user
-# would install it: module, bench and bell.wav side by side. The transcript
-# marks every server line rung or silent and shows what the module said, and
-# ends with the settings file the session left. With a sound server running
+# would install it: module, host program and bell.wav side by side. The
+# transcript marks every server line rung or silent and shows what the module
+# said, and ends with the settings file the session left. With a sound server running
 # the bells are heard.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 
-# Only what the demo and the release need: module, bench and default sound.
+# Only what the demo and the release need: module, host program, default sound.
 declare -A demo_targets=([linux]="Tollwick tollwick-host bell_wav"
   [win32]="Tollwick tollwick-host modhost bell_wav")
 for preset in linux win32; do
@@ -41,7 +41,7 @@ install_and_replay() {
   echo "== $title: examples/session.txt"
   if [ "$preset" = win32 ]; then
     # Without a sound server Wine falls back to ALSA, which complains on
-    # every start; the bench's own messages still pass.
+    # every start; the host program's own messages still pass.
     (cd "$folder" && ../../../cmake/wine-run.sh tollwick-host.exe session.txt) \
       2> >(grep -v '^ALSA lib' >&2) | tr -d '\r'
   else

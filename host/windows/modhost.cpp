@@ -1,7 +1,7 @@
 // modhost.dll: the host's services library that the module imports from. It
-// forwards each service to the bench program, which exports the host_*
+// forwards each service to the host program, which exports the host_*
 // functions (see tollwick-host.def).
-#include "host/bench.h"
+#include "host/host.h"
 
 extern "C" {
 

@@ -2,12 +2,12 @@
 # Proves that the module's bell is really heard. A private sound server with
 # a null sink runs for the whole suite, and one recorder captures everything
 # played to that sink. Each case drives the real module through the host
-# bench with a tone of its own frequency, then judges the stretch of the
-# recording made while the bench ran (listen.py).
+# program with a tone of its own frequency, then judges the stretch of the
+# recording made while the host program ran (listen.py).
 #
-# usage: run.sh linux|windows MAKE_BELL BELL_WAV BENCH [RUNNER...]
+# usage: run.sh linux|windows MAKE_BELL BELL_WAV HOST [RUNNER...]
 #   MAKE_BELL  the tone generator; BELL_WAV the default sound built beside
-#   the module; BENCH the host bench, run through RUNNER (Wine) if given.
+#   the module; HOST the host program, run through RUNNER (Wine) if given.
 set -euo pipefail
 
 if [ $# -lt 4 ] || { [ "$1" != linux ] && [ "$1" != windows ]; }; then
@@ -17,7 +17,7 @@ fi
 platform=$1
 make_bell=$2
 default_bell=$3
-bench=("${@:5}" "$4")
+host=("${@:5}" "$4")
 here=$(cd "$(dirname "$0")" && pwd)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tollwick-audio.XXXXXX")
@@ -74,8 +74,8 @@ summon_line='(Mira) Mira wants to summon you. To accept the request, type `summo
 whisper_line='(Mira) [Mira whispers, "are you home?" to you. ]'
 
 failures=0
-# play NAME CHECK ARGS...: runs the bench on the session read from standard
-# input, with its own module folder, and judges what the recorder caught.
+# play NAME CHECK ARGS...: runs the host program on the session read from
+# standard input, with its own module folder, and judges what the recorder caught.
 play() {
   local name=$1
   shift
@@ -84,9 +84,9 @@ play() {
   cat >"$work/$name.session"
   local start end
   start=$(recorded_bytes)
-  if ! "${bench[@]}" --root "$(module_path "$work/$name")" "$(module_path "$work/$name.session")" \
+  if ! "${host[@]}" --root "$(module_path "$work/$name")" "$(module_path "$work/$name.session")" \
     >"$work/$name.out" 2>&1; then
-    echo "FAIL $name: the bench failed"
+    echo "FAIL $name: the host program failed"
     cat "$work/$name.out"
     failures=$((failures + 1))
     return
@@ -97,13 +97,13 @@ play() {
   printf '%-14s' "$name"
   python3 "$here/listen.py" "$recording" "$start" "$end" "$@" || {
     failures=$((failures + 1))
-    sed 's/^/    bench: /' "$work/$name.out"
+    sed 's/^/    host: /' "$work/$name.out"
   }
 }
 
 # Times in ms. A loaded machine may start a sound late (Wine was seen to
-# take 0.8 s), and a sound dies with the bench, so the bench waits well past
-# the end of a tone before it exits.
+# take 0.8 s), and a sound dies with the host program, so the host program
+# waits well past the end of a tone before it exits.
 tone_ms=400
 ring_wait_ms=2000
 quiet_wait_ms=1000

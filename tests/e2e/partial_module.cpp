@@ -1,4 +1,4 @@
-// A library that offers only two of the module's seven callbacks: the bench
+// A library that offers only two of the module's seven callbacks: the host program
 // must refuse it and name the five that are missing.
 #include <cstdint>
 

@@ -1,25 +1,27 @@
 #!/usr/bin/env bash
-# Runs one end-to-end case through the host bench and compares the transcript
+# Runs one end-to-end case through the host program and compares the transcript
 # with the case's expected one.
 #
-#   run-case.sh CASE_DIR MODULE PARTIAL_MODULE -- BENCH_COMMAND...
+#   run-case.sh CASE_DIR MODULE PARTIAL_MODULE -- HOST_COMMAND...
 #
 # A case is a folder:
-#   *.session       input, one bench run each, in name order (several runs
+#   *.session       input, one host run each, in name order (several runs
 #                   share one module folder, so settings carry over)
 #   NAME.options    options for NAME.session
 #   other files     copied into the module folder before the runs, settings
 #                   files (Tollwick.ini) among them
-#   stderr-has      a text the bench must write to standard error
-#   sound-server    (Linux) run the bench against a private sound server
+#   pipes           names of named pipes to make in the module folder, one
+#                   a line (a repository cannot hold a pipe)
+#   stderr-has      a text the host program must write to standard error
+#   sound-server    (Linux) run the host program against a private sound server
 #                   with a null sink instead of none
 #   expected        the transcript
 # Each case gets a fresh module folder holding a copy of MODULE, chime.wav (a
 # short playable sound) and partial-module.bin (a copy of PARTIAL_MODULE, a
 # library that lacks most callbacks); in the case's files <root> stands for
-# that folder. The transcript is the bench's output (carriage returns dropped,
-# the folder written back as <root>), "--- exit N" for a non-zero status, and
-# at the end every settings file under the folder. Sound is kept away from any
+# that folder. The transcript is the host program's output (carriage returns
+# dropped, the folder written back as <root>), "--- exit N" for a non-zero
+# status, and at the end every settings file under the folder. Sound is kept away from any
 # sound server, so a ring never falls back to the theme bell and the
 # transcript does not depend on the machine, unless the case asks for a
 # private sound server.
@@ -27,7 +29,7 @@ set -euo pipefail
 
 case_dir=$1 module=$2 partial_module=$3
 shift 4
-bench=("$@")
+host=("$@")
 here=$(cd "$(dirname "$0")" && pwd)
 case_name=$(basename "$case_dir")
 
@@ -54,7 +56,7 @@ else
   root=$folder swap_separators=0
   export CANBERRA_DRIVER=pulse PULSE_SERVER="unix:$folder/no-sound-server"
   # A sound server of the case's own, in the case's folder, playing into
-  # nothing; the bench runs in its world.
+  # nothing; the host program runs in its world.
   if [ -f "$case_dir/sound-server" ]; then
     sound_server_start "$folder/sound-server" 300 e2e || exit 1
     export "${sound_server_env[@]}"
@@ -62,11 +64,11 @@ else
 fi
 export ROOT=$root SWAP=$swap_separators
 
-# Case text to bench input: <root> paths to the folder's paths.
-to_bench() {
+# Case text to host input: <root> paths to the folder's paths.
+to_host() {
   perl -pe 's{<root>([^\s"]*)}{$ENV{ROOT} . ($ENV{SWAP} ? $1 =~ tr{/}{\\}r : $1)}ge' "$@"
 }
-# Bench output to transcript: the folder's paths back to <root> paths.
+# Host output to transcript: the folder's paths back to <root> paths.
 to_transcript() {
   perl -pe 's/\r//g; s{\Q$ENV{ROOT}\E([^\s"]*)}{"<root>" . ($ENV{SWAP} ? $1 =~ tr{/\\}{\\/}r : $1)}ge'
 }
@@ -74,9 +76,12 @@ to_transcript() {
 # The case's other files, settings files among them, go into the folder.
 while IFS= read -r file; do
   mkdir -p "$(dirname "$folder/$file")"
-  to_bench "$case_dir/$file" >"$folder/$file"
+  to_host "$case_dir/$file" >"$folder/$file"
 done < <(cd "$case_dir" && find . -type f ! -name '*.session' ! -name '*.options' \
-  ! -name expected ! -name stderr-has ! -name sound-server | sort)
+  ! -name expected ! -name stderr-has ! -name sound-server ! -name pipes | sort)
+if [ -f "$case_dir/pipes" ]; then
+  while IFS= read -r pipe; do mkfifo "$folder/$pipe"; done <"$case_dir/pipes"
+fi
 
 sessions=("$case_dir"/*.session)
 actual=$folder/actual stderr=$folder/stderr
@@ -85,19 +90,19 @@ for session in "${sessions[@]}"; do
   name=$(basename "$session" .session)
   options=()
   if [ -f "$case_dir/$name.options" ]; then
-    read -r -a options < <(to_bench "$case_dir/$name.options") || true
+    read -r -a options < <(to_host "$case_dir/$name.options") || true
   fi
   [ ${#sessions[@]} -gt 1 ] && echo "--- $name" >>"$actual"
   status=0
-  (cd "$folder" && "${bench[@]}" --module "$(echo "<root>/$(basename "$module")" | to_bench)" \
+  (cd "$folder" && "${host[@]}" --module "$(echo "<root>/$(basename "$module")" | to_host)" \
     "${options[@]}") \
-    < <(to_bench "$session") >"$folder/out" 2>>"$stderr" || status=$?
+    < <(to_host "$session") >"$folder/out" 2>>"$stderr" || status=$?
   to_transcript <"$folder/out" >>"$actual"
   [ $status -eq 0 ] || echo "--- exit $status" >>"$actual"
 done
 
 if [ -f "$case_dir/stderr-has" ]; then
-  wanted=$(to_bench "$case_dir/stderr-has")
+  wanted=$(to_host "$case_dir/stderr-has")
   if grep -qF -- "$wanted" "$stderr"; then
     echo "--- stderr has: $(cat "$case_dir/stderr-has")" >>"$actual"
   else

@@ -1,4 +1,4 @@
-// The host bench in two halves: the session (options, lines, directives,
+// The host program in two halves: the session (options, lines, directives,
 // transcript), the same on every platform, and the platform half that loads
 // the module, binds the host's services and watches the module's sound.
 #pragma once
@@ -9,7 +9,7 @@
 
 // Platform half.
 
-// The module file built beside the bench program.
+// The module file built beside the host program.
 std::string default_module_path();
 // Loads the module file; answers its handle and the folder that holds it
 // (without a final separator), or null with the reason in error.
@@ -20,6 +20,10 @@ void* find_export(void* handle, const char* name);
 // sound service; answers false with the reason in error when it cannot.
 bool watch_sound(void* handle, std::string& error);
 void close_module(void* handle);
+// Whether the module file is still loaded after close_module.
+bool module_still_loaded(const std::string& path);
+// How many files the process holds open, or -1 when that cannot be known.
+int open_files();
 // Makes standard output write bytes as they are, '\n' line ends included.
 void use_plain_output();
 
@@ -28,7 +32,7 @@ void use_plain_output();
 // Notes that the module asked the platform to play a sound.
 void record_ring(std::string_view sound_name);
 
-// The host's services as the bench gives them; the platform half binds the
+// The host's services as this program gives them; the platform half binds the
 // module's q2_* imports to these.
 extern "C" {
 void host_speak(const char* text);

@@ -1,24 +1,28 @@
-// The host bench's session: reads a session (server lines, user commands and
-// directives), plays the host's part towards the module and prints what the
-// module did as a transcript.
-#include "host/bench.h"
+// The host program's portable half: reads a session (server lines, user
+// commands and directives), plays the host's part towards the module and
+// prints what the module did as a transcript.
+#include "host/host.h"
 
 #include "module/exports.h"
 
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
 
-constexpr const char* bench_name = "tollwick-host";
+constexpr const char* program_name = "tollwick-host";
 
 constexpr int32_t event_start = 0;
 constexpr int32_t event_save = 1;
@@ -28,8 +32,12 @@ constexpr int32_t event_about = 4;
 constexpr int32_t server_text_kind = 2;
 
 constexpr int exit_ok = 0;
-constexpr int exit_cannot_run = 1; // module or session file cannot be used
+constexpr int exit_cannot_run = 1; // module or session file cannot be used, or a cycle failed
 constexpr int exit_bad_input = 2;  // bad option or session line
+
+// No cycle takes more than a few seconds, even under a memory checker: one
+// that runs this long has stalled inside the module.
+constexpr std::chrono::seconds stall_limit{30};
 
 constexpr const char* usage_text = R"usage(Usage: tollwick-host [options] [SESSION_FILE]
 
@@ -46,6 +54,9 @@ Options:
                     (default: answer at once with event 2 or 3, from inside
                     the request)
   --id N            the module identifier passed with event 0 (default 1)
+  --cycles N        replay the session N times in one process, loading the
+                    module before each and unloading it after, and check
+                    that the cycles agree (see Cycles below)
   --help            show this text
 
 Session: event 0 after loading, then one step per line, then event 1 and
@@ -76,9 +87,19 @@ Transcript, one line each:
 Calls that break the module's contract with the host add a line starting
 "contract: ".
 
+Cycles: the transcripts of cycles 1 and 2 are printed, each after a line
+"--- cycle N". Cycle 2 must differ from cycle 1 and every later cycle must
+give the transcript of the cycle two before it, so the session should toggle
+a saved setting (@TW-AutoEnable): each start then shows that the module read
+what the cycle before saved. After each cycle the module must be unloaded,
+and on Linux as many files must be open as after cycle 1. A cycle must end
+within 30 s. The first cycle that fails a check ends the
+program.
+
 Exit status: 0 when the session ran to its end; 1 when the module or the
-session file cannot be used; 2 for a bad option, or a bad directive, which
-ends the session at that line (event 1 and unloading still follow).
+session file cannot be used, or a cycle failed a check; 2 for a bad option,
+or a bad directive, which ends the session at that line (event 1 and
+unloading still follow).
 )usage";
 
 // The module's seven callbacks, found by name when it is loaded.
@@ -98,21 +119,26 @@ struct loaded_module {
   std::string folder;
 };
 
-struct bench_options {
+struct host_options {
   std::string module_path;
   std::optional<std::string> root;
   bool null_root = false;
   bool ignore_enable = false;
   int32_t module_id = 1;
+  int32_t cycles = 0; // 0: one plain run, read as it comes
   std::string session_path = "-";
 };
 
 // What the host services need while the session runs.
 struct session_state {
   module_callbacks callbacks;
-  bench_options options;
+  host_options options;
   std::string root;
   int rings_in_line = 0;
+  // While cycling, the cycle's transcript is kept for the checks, and only
+  // the first two cycles print theirs.
+  std::string transcript;
+  bool quiet = false;
 };
 
 session_state session;
@@ -121,10 +147,17 @@ void print_line(std::string_view prefix, std::string_view text) {
   std::string line(prefix);
   line += text;
   line += '\n';
-  std::fwrite(line.data(), 1, line.size(), stdout);
+  if (session.options.cycles > 0) {
+    session.transcript += line;
+  }
+  if (!session.quiet) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+  }
 }
 
-void complain(std::string_view message) { std::cerr << bench_name << ": " << message << std::endl; }
+void complain(std::string_view message) {
+  std::cerr << program_name << ": " << message << std::endl;
+}
 
 std::optional<int32_t> parse_number(std::string_view text) {
   int32_t value = 0;
@@ -135,7 +168,8 @@ std::optional<int32_t> parse_number(std::string_view text) {
   return value;
 }
 
-// A module identifier other than the bench's own is a fault of the module.
+// A module identifier other than the one given with event 0 is a fault of the
+// module.
 void check_module_id(const char* service, int32_t module_id) {
   if (module_id != session.options.module_id) {
     print_line("contract: ", std::string(service) + " got module identifier " +
@@ -144,9 +178,9 @@ void check_module_id(const char* service, int32_t module_id) {
   }
 }
 
-// Parses the command line; answers the exit status when the bench should
+// Parses the command line; answers the exit status when the program should
 // stop at once (help, or a bad option).
-std::optional<int> parse_options(int argc, char** argv, bench_options& options) {
+std::optional<int> parse_options(int argc, char** argv, host_options& options) {
   bool have_session = false;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
@@ -165,7 +199,8 @@ std::optional<int> parse_options(int argc, char** argv, bench_options& options) 
       complain(std::string(arg) + " needs a value");
       return std::nullopt;
     };
-    const bool takes_value = arg == "--module" || arg == "--root" || arg == "--id";
+    const bool takes_value =
+        arg == "--module" || arg == "--root" || arg == "--id" || arg == "--cycles";
     if (value && !takes_value) {
       complain(std::string(arg) + " takes no value");
       return exit_bad_input;
@@ -182,6 +217,14 @@ std::optional<int> parse_options(int argc, char** argv, bench_options& options) 
         options.module_path = *given;
       } else if (arg == "--root") {
         options.root = std::string(*given);
+      } else if (arg == "--cycles") {
+        const auto cycles = parse_number(*given);
+        if (!cycles || *cycles < 1) {
+          complain("--cycles needs a whole number of at least 1, not \"" + std::string(*given) +
+                   "\"");
+          return exit_bad_input;
+        }
+        options.cycles = *cycles;
       } else if (const auto id = parse_number(*given)) {
         options.module_id = *id;
       } else {
@@ -356,6 +399,130 @@ int run_session(std::istream& input, const std::string& source) {
   return status;
 }
 
+// Cycles.
+
+// A stalled cycle cannot notice it has stalled: a thread of its own watches
+// the cycles and ends the program when one runs past stall_limit.
+struct stall_watch {
+  std::mutex mutex;
+  std::condition_variable moved;
+  int cycle = 1;
+  bool over = false;
+};
+
+stall_watch watch;
+
+void watch_for_stalls() {
+  std::unique_lock lock(watch.mutex);
+  while (!watch.over) {
+    const int cycle = watch.cycle;
+    if (!watch.moved.wait_for(lock, stall_limit,
+                              [cycle] { return watch.over || watch.cycle != cycle; })) {
+      std::fprintf(stderr, "%s: cycle %d stalled: not over after %lld s\n", program_name, cycle,
+                   static_cast<long long>(stall_limit.count()));
+      std::_Exit(exit_cannot_run);
+    }
+  }
+}
+
+// Tells the watch that a cycle begins, or with 0 that the cycles are over.
+void mark_cycle(int cycle) {
+  {
+    const std::lock_guard lock(watch.mutex);
+    watch.cycle = cycle;
+    watch.over = cycle == 0;
+  }
+  watch.moved.notify_one();
+}
+
+// Where a transcript first departs from an earlier one, as
+// "line N is ... where it had ...".
+std::string first_difference(const std::string& found, const std::string& wanted) {
+  std::istringstream found_lines(found);
+  std::istringstream wanted_lines(wanted);
+  std::string found_line;
+  std::string wanted_line;
+  for (long number = 1;; ++number) {
+    const bool have_found = static_cast<bool>(std::getline(found_lines, found_line));
+    const bool have_wanted = static_cast<bool>(std::getline(wanted_lines, wanted_line));
+    if (have_found != have_wanted || found_line != wanted_line) {
+      return "line " + std::to_string(number) + " is " +
+             (have_found ? "\"" + found_line + "\"" : "missing") + " where it had " +
+             (have_wanted ? "\"" + wanted_line + "\"" : "none");
+    }
+  }
+}
+
+// Each cycle loads the module, runs the session and unloads the module; the
+// checks are those of the usage text. Answers the exit status.
+int check_cycles(const std::string& text, const std::string& source) {
+  const host_options& options = session.options;
+  std::string earlier[2]; // the last two cycles' transcripts, by cycle number modulo 2
+  int files_after_first = 0;
+  const auto fail = [](int cycle, const std::string& what) {
+    complain("cycle " + std::to_string(cycle) + ": " + what);
+    return exit_cannot_run;
+  };
+  for (int cycle = 1; cycle <= options.cycles; ++cycle) {
+    mark_cycle(cycle);
+    session.quiet = cycle > 2;
+    if (!session.quiet) {
+      std::printf("--- cycle %d\n", cycle);
+    }
+    session.transcript.clear();
+    loaded_module module;
+    std::string error;
+    if (!load_module(options.module_path, module, error)) {
+      return fail(cycle, "cannot use the module " + options.module_path + ": " + error);
+    }
+    session.callbacks = module.callbacks;
+    session.root = options.root.value_or(module.folder);
+    std::istringstream input(text);
+    const int status = run_session(input, source);
+    close_module(module.handle);
+    if (status != exit_ok) {
+      return status;
+    }
+
+    if (module_still_loaded(options.module_path)) {
+      return fail(cycle, "the module is still loaded after unloading; its state would outlive it");
+    }
+    // Cycle 1 may leave what lives as long as the process (the sound
+    // library's caches); a later one that leaves a file open leaks.
+    const int files = open_files();
+    if (cycle == 1) {
+      files_after_first = files;
+    } else if (files != files_after_first) {
+      return fail(cycle, std::to_string(files) + " files open, " +
+                             std::to_string(files_after_first) + " after cycle 1");
+    }
+    const std::string& before = earlier[(cycle + 1) % 2];
+    const std::string& two_before = earlier[cycle % 2];
+    if (cycle == 2 && session.transcript == before) {
+      return fail(cycle, "the same transcript as cycle 1, so nothing shows that it read what "
+                         "cycle 1 saved (see --help)");
+    }
+    if (cycle > 2 && session.transcript != two_before) {
+      return fail(cycle, "the transcript differs from cycle " + std::to_string(cycle - 2) + ": " +
+                             first_difference(session.transcript, two_before));
+    }
+    earlier[cycle % 2] = std::move(session.transcript);
+  }
+  if (options.cycles > 2) {
+    std::printf("--- %d cycles; from the third on, each the same as the one two before\n",
+                options.cycles);
+  }
+  return exit_ok;
+}
+
+int run_cycles(const std::string& text, const std::string& source) {
+  std::thread watcher(watch_for_stalls);
+  const int status = check_cycles(text, source);
+  mark_cycle(0);
+  watcher.join();
+  return status;
+}
+
 } // namespace
 
 void record_ring(std::string_view sound_name) {
@@ -395,7 +562,7 @@ int main(int argc, char** argv) {
   if (const auto status = parse_options(argc, argv, session.options)) {
     return *status;
   }
-  bench_options& options = session.options;
+  host_options& options = session.options;
 
   std::ifstream file;
   const bool from_stdin = options.session_path == "-";
@@ -409,6 +576,14 @@ int main(int argc, char** argv) {
   if (options.module_path.empty()) {
     options.module_path = default_module_path();
   }
+  std::istream& input = from_stdin ? std::cin : file;
+  const std::string source = from_stdin ? "standard input" : options.session_path;
+  if (options.cycles > 0) {
+    std::ostringstream text;
+    text << input.rdbuf();
+    return run_cycles(text.str(), source);
+  }
+
   loaded_module module;
   std::string error;
   if (!load_module(options.module_path, module, error)) {
@@ -418,8 +593,7 @@ int main(int argc, char** argv) {
   session.callbacks = module.callbacks;
   session.root = options.root.value_or(module.folder);
 
-  const int status = from_stdin ? run_session(std::cin, "standard input")
-                                : run_session(file, options.session_path);
+  const int status = run_session(input, source);
   close_module(module.handle);
   return status;
 }
