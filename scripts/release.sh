@@ -11,12 +11,18 @@ linux_build=$(realpath "${1:-$root/build/linux}")
 win32_build=$(realpath "${2:-$root/build/win32}")
 cd "$root"
 
-version=$(sed -n 's/^project(Tollwick VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
-[ -n "$version" ] || { echo "release: no version in CMakeLists.txt" >&2; exit 1; }
-for file in "$linux_build/Tollwick.so" "$linux_build/bell.wav" \
-  "$win32_build/Tollwick.dll" "$win32_build/bell.wav"; do
+for file in "$linux_build/Tollwick.so" "$linux_build/bell.wav" "$linux_build/version.txt" \
+  "$win32_build/Tollwick.dll" "$win32_build/bell.wav" "$win32_build/version.txt"; do
   [ -f "$file" ] || { echo "release: $file is missing; build both presets first" >&2; exit 1; }
 done
+# The version each build was configured with (project() in CMakeLists.txt).
+version=$(cat "$linux_build/version.txt")
+win32_version=$(cat "$win32_build/version.txt")
+[ "$version" = "$win32_version" ] || {
+  echo "release: the Linux build is version $version, the Windows build $win32_version;" \
+    "configure both from one commit" >&2
+  exit 1
+}
 stamp=$(git log -1 --format=%ct 2>/dev/null || date +%s)
 
 stage=$(mktemp -d)
