@@ -2,7 +2,8 @@
 # Packs the built modules into dist/: a zip for Windows and a tar.gz for
 # Linux, each holding the module, bell.wav and the user guide, and their
 # SHA-256 checksums. The archives are reproducible: fixed order, owners and
-# times (those of the last commit), so the same build gives the same sums.
+# times (those of the last commit), and the builds give the same modules for
+# the same commit, so one commit gives one set of sums.
 #
 # usage: release.sh [LINUX_BUILD_DIR [WIN32_BUILD_DIR]]   (build/linux build/win32)
 set -euo pipefail
@@ -23,7 +24,14 @@ win32_version=$(cat "$win32_build/version.txt")
     "configure both from one commit" >&2
   exit 1
 }
-stamp=$(git log -1 --format=%ct 2>/dev/null || date +%s)
+# Entry times: SOURCE_DATE_EPOCH if set, else the last commit's. Outside a
+# checkout there is no commit to take them from, and today's time makes
+# archives that no other build reproduces.
+if ! stamp=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null)} || [ -z "$stamp" ]; then
+  stamp=$(date +%s)
+  echo "release: not a git checkout, so the archives carry today's time and will not" \
+    "match another build; set SOURCE_DATE_EPOCH to the commit's time" >&2
+fi
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
