@@ -1,11 +1,15 @@
 /* Version data of the library, shared by the Windows version record and the
-   version section of the portable build. Plain preprocessor only. */
+   version section of the portable build. Plain preprocessor only. The
+   version number comes from the build (version_number.h), the product
+   version text is fixed. */
 #ifndef TOLLWICK_RESOURCES_VERSION_H
 #define TOLLWICK_RESOURCES_VERSION_H
 
-#define VERSION_FILE_NUMBERS 1, 0, 0, 2
-#define VERSION_PRODUCT_NUMBERS 1, 0, 0, 2
-#define VERSION_FILE_TEXT "1.0.0.2"
+#include "version_number.h"
+
+#define VERSION_FILE_NUMBERS VERSION_NUMBERS
+#define VERSION_PRODUCT_NUMBERS VERSION_NUMBERS
+#define VERSION_FILE_TEXT VERSION_TEXT
 #define VERSION_PRODUCT_TEXT "1.0.0.0"
 #define VERSION_PRODUCT_NAME "Tollwick - Module Version"
 #define VERSION_INTERNAL_NAME "tollwick.dll"

@@ -53,8 +53,10 @@ install_and_replay() {
 
 install_and_replay linux "Linux build (Tollwick.so)" Tollwick.so tollwick-host
 if cmake/wine-run.sh --can-run; then
+  # The host's services library has the name the build was configured with.
+  host_library=$(sed -n 's/^TOLLWICK_HOST_LIBRARY:STRING=//p' build/win32/CMakeCache.txt)
   install_and_replay win32 "Windows build (Tollwick.dll under Wine)" \
-    Tollwick.dll tollwick-host.exe modhost.dll
+    Tollwick.dll tollwick-host.exe "$host_library"
 else
   echo
   echo "== NOTE: this machine cannot run 32-bit x86 programs (its kernel's 32-bit" \

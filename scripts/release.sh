@@ -2,7 +2,8 @@
 # Packs the built modules into dist/: a zip for Windows and a tar.gz for
 # Linux, each holding the module, bell.wav and the user guide, and their
 # SHA-256 checksums. The archives are reproducible: fixed order, owners and
-# times (those of the last commit), so the same build gives the same sums.
+# times (those of the last commit), and the builds give the same modules for
+# the same commit, so one commit gives one set of sums.
 #
 # usage: release.sh [LINUX_BUILD_DIR [WIN32_BUILD_DIR]]   (build/linux build/win32)
 set -euo pipefail
@@ -11,13 +12,26 @@ linux_build=$(realpath "${1:-$root/build/linux}")
 win32_build=$(realpath "${2:-$root/build/win32}")
 cd "$root"
 
-version=$(sed -n 's/^project(Tollwick VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
-[ -n "$version" ] || { echo "release: no version in CMakeLists.txt" >&2; exit 1; }
-for file in "$linux_build/Tollwick.so" "$linux_build/bell.wav" \
-  "$win32_build/Tollwick.dll" "$win32_build/bell.wav"; do
+for file in "$linux_build/Tollwick.so" "$linux_build/bell.wav" "$linux_build/version.txt" \
+  "$win32_build/Tollwick.dll" "$win32_build/bell.wav" "$win32_build/version.txt"; do
   [ -f "$file" ] || { echo "release: $file is missing; build both presets first" >&2; exit 1; }
 done
-stamp=$(git log -1 --format=%ct 2>/dev/null || date +%s)
+# The version each build was configured with (project() in CMakeLists.txt).
+version=$(cat "$linux_build/version.txt")
+win32_version=$(cat "$win32_build/version.txt")
+[ "$version" = "$win32_version" ] || {
+  echo "release: the Linux build is version $version, the Windows build $win32_version;" \
+    "configure both from one commit" >&2
+  exit 1
+}
+# Entry times: SOURCE_DATE_EPOCH if set, else the last commit's. Outside a
+# checkout there is no commit to take them from, and today's time makes
+# archives that no other build reproduces.
+if ! stamp=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null)} || [ -z "$stamp" ]; then
+  stamp=$(date +%s)
+  echo "release: not a git checkout, so the archives carry today's time and will not" \
+    "match another build; set SOURCE_DATE_EPOCH to the commit's time" >&2
+fi
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT

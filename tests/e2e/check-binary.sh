@@ -3,7 +3,7 @@
 # that every export returns like a C function (the caller removes the
 # arguments).
 #
-#   check-binary.sh windows OBJDUMP Tollwick.dll modhost.dll
+#   check-binary.sh windows OBJDUMP Tollwick.dll modhost.dll HOST_LIBRARY_NAME
 #   check-binary.sh linux NM Tollwick.so
 set -uo pipefail
 
@@ -88,20 +88,20 @@ check_windows_imports() {
   local imported
   while IFS= read -r imported; do
     case ${imported,,} in
-    kernel32.dll | msvcrt.dll | user32.dll | winmm.dll | modhost.dll)
+    kernel32.dll | msvcrt.dll | user32.dll | winmm.dll | "${host_library,,}")
       pass "$(basename "$dll") imports $imported" ;;
-    *) fail "$(basename "$dll") imports $imported, which is not a system library or modhost.dll" ;;
+    *) fail "$(basename "$dll") imports $imported, which is not a system library or $host_library" ;;
     esac
   done <<<"$dlls"
   # What the module takes from the host's library: its three services only.
   local services
-  services=$(awk '/^\tDLL Name: / { inside = (tolower($3) == "modhost.dll"); next }
+  services=$(awk -v host="${host_library,,}" '/^\tDLL Name: / { inside = (tolower($3) == host); next }
                   inside && NF == 3 && $1 ~ /^[0-9a-f]+$/ { print $3 }
                   inside && NF == 0 { inside = 0 }' <<<"$headers" | sort | tr '\n' ' ')
   if [ -n "$services" ] && ! tr ' ' '\n' <<<"$services" | grep -qvxE 'q2_speak|q2_modroot|q2_modenable|'; then
-    pass "$(basename "$dll") takes from modhost.dll: $services"
+    pass "$(basename "$dll") takes from $host_library: $services"
   else
-    fail "$(basename "$dll") takes [$services] from modhost.dll, expected q2_* services only"
+    fail "$(basename "$dll") takes [$services] from $host_library, expected q2_* services only"
   fi
 }
 
@@ -132,7 +132,7 @@ check_linux() {
 
 case ${1:-} in
 windows)
-  objdump=$2
+  objdump=$2 host_library=$5
   check_windows_exports "$3" ordered on_onet on_inet on_command on_world on_wndproc on_client on_module
   check_windows_imports "$3"
   check_windows_exports "$4" any-order q2_speak q2_modroot q2_modenable
@@ -142,7 +142,7 @@ linux)
   check_linux "$3"
   ;;
 *)
-  echo "usage: $0 windows OBJDUMP MODULE.dll MODHOST.dll | linux NM MODULE.so" >&2
+  echo "usage: $0 windows OBJDUMP MODULE.dll MODHOST.dll HOST_LIBRARY_NAME | linux NM MODULE.so" >&2
   exit 2
   ;;
 esac
