@@ -1,9 +1,11 @@
-# Cross build for 32-bit x86 Windows with MinGW-w64. The -posix compilers are
-# needed by GoogleTest; -static keeps the runtime inside each binary.
+# Cross build for 32-bit x86 Windows with MinGW-w64. The win32 thread-model
+# compilers: the -posix ones link winpthread into every binary, and with it a
+# vectored exception handler and a thread start in the host's process.
+# -static keeps the runtime inside each binary.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

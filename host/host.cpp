@@ -8,12 +8,10 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -401,40 +399,6 @@ int run_session(std::istream& input, const std::string& source) {
 
 // Cycles.
 
-// A stalled cycle cannot notice it has stalled: a thread of its own watches
-// the cycles and ends the program when one runs past stall_limit.
-struct stall_watch {
-  std::mutex mutex;
-  std::condition_variable moved;
-  int cycle = 1;
-  bool over = false;
-};
-
-stall_watch watch;
-
-void watch_for_stalls() {
-  std::unique_lock lock(watch.mutex);
-  while (!watch.over) {
-    const int cycle = watch.cycle;
-    if (!watch.moved.wait_for(lock, stall_limit,
-                              [cycle] { return watch.over || watch.cycle != cycle; })) {
-      std::fprintf(stderr, "%s: cycle %d stalled: not over after %lld s\n", program_name, cycle,
-                   static_cast<long long>(stall_limit.count()));
-      std::_Exit(exit_cannot_run);
-    }
-  }
-}
-
-// Tells the watch that a cycle begins, or with 0 that the cycles are over.
-void mark_cycle(int cycle) {
-  {
-    const std::lock_guard lock(watch.mutex);
-    watch.cycle = cycle;
-    watch.over = cycle == 0;
-  }
-  watch.moved.notify_one();
-}
-
 // Where a transcript first departs from an earlier one, as
 // "line N is ... where it had ...".
 std::string first_difference(const std::string& found, const std::string& wanted) {
@@ -464,7 +428,7 @@ int check_cycles(const std::string& text, const std::string& source) {
     return exit_cannot_run;
   };
   for (int cycle = 1; cycle <= options.cycles; ++cycle) {
-    mark_cycle(cycle);
+    watch_for_stall(cycle, static_cast<unsigned>(stall_limit.count()));
     session.quiet = cycle > 2;
     if (!session.quiet) {
       std::printf("--- cycle %d\n", cycle);
@@ -516,10 +480,8 @@ int check_cycles(const std::string& text, const std::string& source) {
 }
 
 int run_cycles(const std::string& text, const std::string& source) {
-  std::thread watcher(watch_for_stalls);
   const int status = check_cycles(text, source);
-  mark_cycle(0);
-  watcher.join();
+  watch_for_stall(0, 0);
   return status;
 }
 

@@ -26,6 +26,10 @@ bool module_still_loaded(const std::string& path);
 int open_files();
 // Makes standard output write bytes as they are, '\n' line ends included.
 void use_plain_output();
+// Ends the program with exit status 1 and a message naming the cycle when
+// the next call does not come within seconds; cycle 0 ends the watch. A
+// stalled cycle cannot notice it has stalled.
+void watch_for_stall(int cycle, unsigned seconds);
 
 // Session half, called by the platform half.
 

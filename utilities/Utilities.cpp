@@ -34,7 +34,7 @@ std::string extract_dir(std::string_view path) {
 
 bool file_exists(const std::string& name) {
   // A pattern is never a file: the sound service opens the name literally.
-  return name.find_first_of("*?") == std::string::npos && names_a_file(name);
+  return name.find_first_of(pattern_characters) == std::string::npos && names_a_file(name);
 }
 
 const char* find_char(const char* text, char c) {

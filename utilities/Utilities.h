@@ -20,7 +20,7 @@ int32_t last_delimiter(const char* delimiters, std::string_view s);
 std::string extract_dir(std::string_view path);
 
 // Whether name is an existing file: false for folders, missing names and
-// names with wildcard characters.
+// names with any of the platform's pattern characters.
 bool file_exists(const std::string& name);
 
 // The platform's answer for a plain name: true for an existing entry that is
@@ -33,6 +33,9 @@ const char* find_char(const char* text, char c);
 // The platform's path separator, and the delimiters that end a folder part.
 extern const char path_separator;
 extern const char* const path_delimiters;
+
+// The characters that make a name a pattern for the platform's file search.
+extern const char* const pattern_characters;
 
 // s up to its first carriage return or line feed.
 std::string_view first_line(std::string_view s);

@@ -9,6 +9,10 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdio>
+
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
@@ -187,3 +191,23 @@ int open_files() {
 }
 
 void use_plain_output() {}
+
+namespace {
+
+std::array<char, 96> stall_message{};
+
+void report_stall(int /*signal*/) {
+  const ssize_t ignored =
+      write(STDERR_FILENO, stall_message.data(), std::strlen(stall_message.data()));
+  static_cast<void>(ignored);
+  _exit(1);
+}
+
+} // namespace
+
+void watch_for_stall(int cycle, unsigned seconds) {
+  std::snprintf(stall_message.data(), stall_message.size(),
+                "tollwick-host: cycle %d stalled: not over after %u s\n", cycle, seconds);
+  std::signal(SIGALRM, report_stall);
+  alarm(cycle == 0 ? 0 : seconds);
+}

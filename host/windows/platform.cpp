@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -158,3 +159,29 @@ bool module_still_loaded(const std::string& path) {
 int open_files() { return -1; }
 
 void use_plain_output() { _setmode(_fileno(stdout), _O_BINARY); }
+
+namespace {
+
+HANDLE stall_timer = nullptr;
+std::array<char, 96> stall_message{};
+
+VOID CALLBACK report_stall(PVOID /*parameter*/, BOOLEAN /*fired*/) {
+  std::fputs(stall_message.data(), stderr);
+  ExitProcess(1);
+}
+
+} // namespace
+
+void watch_for_stall(int cycle, unsigned seconds) {
+  if (stall_timer != nullptr) {
+    DeleteTimerQueueTimer(nullptr, stall_timer, nullptr);
+    stall_timer = nullptr;
+  }
+  if (cycle == 0) {
+    return;
+  }
+  std::snprintf(stall_message.data(), stall_message.size(),
+                "tollwick-host: cycle %d stalled: not over after %u s\n", cycle, seconds);
+  CreateTimerQueueTimer(&stall_timer, nullptr, report_stall, nullptr, seconds * 1000, 0,
+                        WT_EXECUTEONLYONCE);
+}

@@ -5,6 +5,8 @@
 
 const char path_separator = '/';
 const char* const path_delimiters = "/";
+// '<', '>' and '"' are plain characters of a Linux file name.
+const char* const pattern_characters = "*?";
 
 bool names_a_file(const std::string& name) {
   struct stat status {};

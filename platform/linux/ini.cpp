@@ -17,7 +17,9 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -218,13 +220,28 @@ bool write_all(int descriptor, std::string_view bytes) {
   return true;
 }
 
-mode_t new_file_mode() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
+// Creates a new file beside file, named file's name and a suffix that no
+// entry has, and answers its descriptor, or -1. The umask applies to mode, as
+// for any new file.
+int create_beside(const std::string& file, mode_t mode, std::string& name) {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  uint32_t seed = static_cast<uint32_t>(now.tv_nsec) ^ static_cast<uint32_t>(getpid()) << 16;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    seed = seed * 1664525U + 1013904223U;
+    std::array<char, 16> suffix{};
+    std::snprintf(suffix.data(), suffix.size(), ".%08x", seed);
+    name = file + suffix.data();
+    const int descriptor = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (descriptor >= 0 || errno != EEXIST) {
+      return descriptor;
+    }
+  }
+  return -1;
 }
 
-// Replaces file with content, or leaves it untouched when any step fails.
+// Replaces file with content, or leaves it untouched when any step fails. A
+// new file gets the mode any new file gets; a rewritten one keeps its own.
 void replace_file(const char* file, std::string_view content) {
   // A file we may not write is kept, though the folder would let a new file
   // take its place.
@@ -232,14 +249,15 @@ void replace_file(const char* file, std::string_view content) {
     return;
   }
   struct stat old_status {};
-  const mode_t mode = stat(file, &old_status) == 0 ? old_status.st_mode & 07777 : new_file_mode();
-  std::string temporary = std::string(file) + ".XXXXXX";
-  const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
+  const bool existed = stat(file, &old_status) == 0;
+  std::string temporary;
+  const int descriptor = create_beside(file, existed ? 0600 : 0666, temporary);
   if (descriptor < 0) {
     return;
   }
-  const bool written =
-      write_all(descriptor, content) && fchmod(descriptor, mode) == 0 && fsync(descriptor) == 0;
+  const bool written = write_all(descriptor, content) &&
+                       (!existed || fchmod(descriptor, old_status.st_mode & 07777) == 0) &&
+                       fsync(descriptor) == 0;
   const bool closed = close(descriptor) == 0;
   if (!written || !closed || rename(temporary.c_str(), file) != 0) {
     unlink(temporary.c_str());

@@ -5,6 +5,8 @@
 
 const char path_separator = '\\';
 const char* const path_delimiters = "\\:";
+// The file search also reads '<', '>' and '"' as wildcards of their own.
+const char* const pattern_characters = "*?<>\"";
 
 bool names_a_file(const std::string& name) {
   WIN32_FIND_DATAA entry;

@@ -105,6 +105,32 @@ check_windows_imports() {
   fi
 }
 
+# A guest in the host's process installs no exception handlers and starts no
+# threads.
+check_windows_guest_imports() {
+  local dll=$1 functions
+  functions=$("$objdump" -p "$dll" |
+    awk '/^\tDLL Name: / { inside = 1; next }
+         inside && NF == 3 && $1 ~ /^[0-9a-f]+$/ { print $3 }
+         inside && NF == 0 { inside = 0 }')
+  check_not_imported "$dll" "$functions" AddVectoredExceptionHandler AddVectoredContinueHandler \
+    SetUnhandledExceptionFilter CreateThread _beginthreadex
+}
+
+# Fails for each of the names that the list of imported functions holds.
+check_not_imported() {
+  local library=$1 functions=$2 name found=
+  shift 2
+  [ -n "$functions" ] || { fail "no imported functions read from $(basename "$library")"; return; }
+  for name in "$@"; do
+    if grep -qx "$name" <<<"$functions"; then
+      fail "$(basename "$library") imports $name"
+      found=1
+    fi
+  done
+  [ -n "$found" ] || pass "$(basename "$library") imports none of: $*"
+}
+
 check_linux() {
   local so=$1 defined undefined
   defined=$("$nm" -D --defined-only "$so" | awk '{ print $3 }' | sort | tr '\n' ' ')
@@ -120,6 +146,9 @@ check_linux() {
   kinds=$("$nm" -D --defined-only "$so" | awk '$2 != "T" { print $3 " is " $2 }')
   [ -z "$kinds" ] && pass "every export is a function" || fail "exports that are not functions: $kinds"
   undefined=$("$nm" -D --undefined-only "$so" | awk '{ print $2 }')
+  # It leaves the host's process-wide settings as it found them.
+  check_not_imported "$so" "$(sed 's/@.*//' <<<"$undefined")" umask chdir fchdir setlocale \
+    signal sigaction setenv putenv unsetenv setrlimit
   local service
   for service in q2_speak q2_modroot q2_modenable; do
     if grep -qx "$service" <<<"$undefined"; then
@@ -135,6 +164,7 @@ windows)
   objdump=$2 host_library=$5
   check_windows_exports "$3" ordered on_onet on_inet on_command on_world on_wndproc on_client on_module
   check_windows_imports "$3"
+  check_windows_guest_imports "$3"
   check_windows_exports "$4" any-order q2_speak q2_modroot q2_modenable
   ;;
 linux)

@@ -94,6 +94,25 @@ TEST(FileExists, IsFalseForPatternsEvenWhenAFileMatches) {
   EXPECT_FALSE(file_exists(folder.file("bel?.wav")));
 }
 
+TEST(FileExists, UsesThePlatformsPatternCharacters) {
+  const scratch_folder folder;
+  folder.write("bell.wav", "RIFF");
+  if (path_separator == '\\') {
+    // The Windows file search reads '>' as any one character, '<' as any run
+    // of them and '"' as a dot: each of these finds bell.wav. (Wine's search
+    // knows only the first.)
+    for (const char* pattern : {"b>ll.wav", "<.wav", "bell\"wav"}) {
+      EXPECT_FALSE(file_exists(folder.file(pattern))) << pattern;
+    }
+  } else {
+    // On Linux they are plain characters of a file name.
+    for (const char* name : {"b>ll.wav", "<.wav", "bell\"wav"}) {
+      folder.write(name, "RIFF");
+      EXPECT_TRUE(file_exists(folder.file(name))) << name;
+    }
+  }
+}
+
 TEST(FileExists, IsTrueWhateverTheFilesLastWriteTime) {
   const scratch_folder folder;
   using std::chrono::hours;
