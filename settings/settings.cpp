@@ -2,6 +2,7 @@
 
 #include "module/host.h"
 #include "module/state.h"
+#include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/texts.h"
 #include "utilities/Utilities.h"

@@ -1,5 +1,7 @@
 #include "utilities/Utilities.h"
 
+#include "platform/files.h"
+
 std::string uppercase_ascii(std::string_view s) {
   std::string upper(s);
   for (char& c : upper) {
@@ -30,11 +32,6 @@ int32_t last_delimiter(const char* delimiters, std::string_view s) {
 
 std::string extract_dir(std::string_view path) {
   return std::string(path.substr(0, static_cast<size_t>(last_delimiter(path_delimiters, path))));
-}
-
-bool file_exists(const std::string& name) {
-  // A pattern is never a file: the sound service opens the name literally.
-  return name.find_first_of(pattern_characters) == std::string::npos && names_a_file(name);
 }
 
 const char* find_char(const char* text, char c) {

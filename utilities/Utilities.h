@@ -1,5 +1,5 @@
-// The module's small library of text and file routines. Texts are byte
-// strings with a length; positions are 1-based and 0 means no position.
+// The module's small library of text routines. Texts are byte strings with a
+// length; positions are 1-based and 0 means no position.
 #pragma once
 
 #include <cstdint>
@@ -19,23 +19,8 @@ int32_t last_delimiter(const char* delimiters, std::string_view s);
 // The start of path up to and including its last path delimiter.
 std::string extract_dir(std::string_view path);
 
-// Whether name is an existing file: false for folders, missing names and
-// names with any of the platform's pattern characters.
-bool file_exists(const std::string& name);
-
-// The platform's answer for a plain name: true for an existing entry that is
-// not a folder.
-bool names_a_file(const std::string& name);
-
 // The first byte of text equal to c (not zero), or null at the terminator.
 const char* find_char(const char* text, char c);
-
-// The platform's path separator, and the delimiters that end a folder part.
-extern const char path_separator;
-extern const char* const path_delimiters;
-
-// The characters that make a name a pattern for the platform's file search.
-extern const char* const pattern_characters;
 
 // s up to its first carriage return or line feed.
 std::string_view first_line(std::string_view s);

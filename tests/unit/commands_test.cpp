@@ -1,6 +1,7 @@
 // The two user commands: what they change, what they answer, what they ignore.
 #include "module/exports.h"
 #include "module/state.h"
+#include "platform/files.h"
 #include "tests/stubs/recorder.h"
 #include "tests/support/scratch_folder.h"
 #include "utilities/Utilities.h"

@@ -2,6 +2,7 @@
 // reads and asks, and what saving writes.
 #include "module/exports.h"
 #include "module/state.h"
+#include "platform/files.h"
 #include "tests/stubs/recorder.h"
 #include "tests/support/scratch_folder.h"
 #include "utilities/Utilities.h"

@@ -1,4 +1,5 @@
 // The text and file helpers, byte for byte, with 1-based positions.
+#include "platform/files.h"
 #include "utilities/Utilities.h"
 
 #include "tests/support/scratch_folder.h"
