@@ -98,10 +98,22 @@ check_windows_imports() {
   services=$(awk -v host="${host_library,,}" '/^\tDLL Name: / { inside = (tolower($3) == host); next }
                   inside && NF == 3 && $1 ~ /^[0-9a-f]+$/ { print $3 }
                   inside && NF == 0 { inside = 0 }' <<<"$headers" | sort | tr '\n' ' ')
-  if [ -n "$services" ] && ! tr ' ' '\n' <<<"$services" | grep -qvxE 'q2_speak|q2_modroot|q2_modenable|'; then
-    pass "$(basename "$dll") takes from $host_library: $services"
+  if [ "$services" = "q2_modenable q2_modroot q2_speak " ]; then
+    pass "$(basename "$dll") takes from $host_library by name: $services"
   else
-    fail "$(basename "$dll") takes [$services] from $host_library, expected q2_* services only"
+    fail "$(basename "$dll") takes [$services] by name from $host_library," \
+      "expected q2_modenable q2_modroot q2_speak"
+  fi
+}
+
+# The released module is a 32-bit x86 DLL; no Wine run may have loaded it.
+check_windows_machine() {
+  local dll=$1 format
+  format=$("$objdump" -f "$dll" | sed -n 's/.*file format //p')
+  if [ "$format" = pei-i386 ]; then
+    pass "$(basename "$dll") is a 32-bit x86 PE file"
+  else
+    fail "$(basename "$dll") has file format '$format', expected pei-i386"
   fi
 }
 
@@ -162,6 +174,7 @@ check_linux() {
 case ${1:-} in
 windows)
   objdump=$2 host_library=$5
+  check_windows_machine "$3"
   check_windows_exports "$3" ordered on_onet on_inet on_command on_world on_wndproc on_client on_module
   check_windows_imports "$3"
   check_windows_guest_imports "$3"

@@ -12,8 +12,9 @@ mapfile -t headers < <(sed -n 's/^#include "\(.*\)"/\1/p' "$script")
 objects=0 failures=0
 while IFS= read -r object; do
   objects=$((objects + 1))
+  depends=$("$ninja" -C "$build" -t deps "$object")
   for header in "${headers[@]}"; do
-    "$ninja" -C "$build" -t deps "$object" | grep -q "/$header\$" || {
+    grep -q "/$header\$" <<<"$depends" || {
       echo "FAIL: $object does not depend on $header" >&2
       failures=$((failures + 1))
     }
