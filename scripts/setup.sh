@@ -8,7 +8,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang clang-format clang-tidy libclang-rt-14-dev valgrind
   g++-mingw-w64-i686 binutils-mingw-w64-i686
-  wine wine32:i386
+  g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
+  wine wine32:i386 wine64
   libcanberra-dev libcanberra-pulse sound-theme-freedesktop
   pulseaudio pulseaudio-utils sox
   zip unzip python3
