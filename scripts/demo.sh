@@ -24,8 +24,9 @@ elif ! cmake/wine-run.sh --can-run; then
 fi
 
 # Only what the demo and the release need: module, host program, default sound.
+windows_targets="Tollwick tollwick-host modhost bell_wav"
 declare -A demo_targets=([linux]="Tollwick tollwick-host bell_wav"
-  [win32]="Tollwick tollwick-host modhost bell_wav" [win64]="Tollwick tollwick-host modhost bell_wav")
+  [win32]=$windows_targets [win64]=$windows_targets)
 presets=(linux win32)
 [ "$replayed_windows" = win32 ] || presets+=(win64)
 for preset in "${presets[@]}"; do
