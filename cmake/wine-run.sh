@@ -1,45 +1,89 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine for the tests. One prefix serves a whole
-# run, and one wineserver is started ahead of the programs and kept for 30 s:
-# a server started by the first program would hold CTest's output pipe open
-# and make every test wait for it.
+# Runs a 32-bit Windows program under Wine for the tests. One prefix serves a
+# whole run, and one wineserver is started ahead of the programs and kept for
+# 30 s: a server started by the first program would hold CTest's output pipe
+# open and make every test wait for it.
 #
-#   wine-run.sh PROGRAM ARGS...       a 32-bit program, under the wine wrapper
-#   wine-run.sh --64 PROGRAM ARGS...  a 64-bit program (the win64 stand-in
-#                                     build), under 64-bit Wine, which also
-#                                     runs where 32-bit programs cannot
-#   wine-run.sh --can-run             exits 0 when this machine runs Wine's
-#                                     32-bit programs natively. A kernel may
-#                                     have its 32-bit emulation switched off;
-#                                     a processor emulator standing in for it
-#                                     is far too slow for the tests.
+#   wine-run.sh PROGRAM ARGS...   runs the program
+#   wine-run.sh --how             prints how 32-bit programs run here,
+#                                 "natively" or "under emulation", or prints
+#                                 why they cannot and exits 1
+#
+# Where the kernel cannot run 32-bit programs, qemu-user runs them: each
+# program starts in a user namespace of its own that mounts a private
+# binfmt_misc with one entry sending 32-bit x86 programs to qemu-i386-static
+# (Linux 6.7 or later). The entry and the mount end with the namespace's last
+# process, so the machine keeps none of it, however the program ends.
+# TOLLWICK_32BIT=emulated takes that way also where the kernel runs them.
 set -euo pipefail
-if [ "${1:-}" = --can-run ]; then
-  if grep -qsx 'magic 7f454c4601010100000000000000000002000300' /proc/sys/fs/binfmt_misc/*; then
-    exit 1
+here=$(cd "$(dirname "$0")" && pwd)
+qemu=/usr/bin/qemu-i386-static
+binfmt=/proc/sys/fs/binfmt_misc
+# A 32-bit x86 ELF program: its header's first 20 bytes, and which bits count.
+i386_magic=7f454c4601010100000000000000000002000300
+i386_mask=fffffffffffefe00fffffffffffffffffeffffff
+
+# how_32bit_programs_run: prints natively or emulated; or why neither, and
+# returns 1.
+how_32bit_programs_run() {
+  case ${TOLLWICK_32BIT:-} in
+  "") ;;
+  emulated) ;;
+  *) echo "TOLLWICK_32BIT is '$TOLLWICK_32BIT': leave it unset or set it to emulated"; return 1 ;;
+  esac
+  # An emulator the machine has registered for 32-bit programs is not native.
+  if [ -z "${TOLLWICK_32BIT:-}" ] && ! grep -qsx "magic $i386_magic" "$binfmt"/* &&
+    /usr/lib/i386-linux-gnu/ld-linux.so.2 --version >/dev/null 2>&1; then
+    echo natively
+  elif [ ! -x "$qemu" ]; then
+    echo "this machine cannot run 32-bit programs, and $qemu is missing"
+    return 1
+  elif ! unshare --user --map-root-user --mount mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null; then
+    echo "this machine cannot run 32-bit programs, and it has no private binfmt_misc in a user namespace (that needs Linux 6.7 or later) for qemu-user to run them"
+    return 1
+  else
+    echo "under emulation"
   fi
-  exec /usr/lib/i386-linux-gnu/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+if [ "${1:-}" = --how ]; then
+  how_32bit_programs_run
+  exit
 fi
-wine=wine wineserver=wineserver prefix=${TOLLWICK_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/tollwick-wine}
-if [ "${1:-}" = --64 ]; then
+if [ "${1:-}" = --in-namespace ]; then
   shift
-  # The wrapper would pick the 32-bit loader whenever it is installed.
-  wine=/usr/lib/wine/wine64 wineserver=/usr/lib/wine/wineserver64 prefix=${prefix}64
+  mount -t binfmt_misc binfmt_misc "$binfmt"
+  escaped() { sed 's/../\\x&/g' <<<"$1"; }
+  printf '%s' ":tollwick-i386:M::$(escaped $i386_magic):$(escaped $i386_mask):$qemu:F" >"$binfmt/register"
+  # qemu reserves none of the guest's 4 GB by default, and Wine's start-up
+  # then fails tens of thousands of reservations: about a minute a program.
+  export QEMU_RESERVED_VA=0xffff0000
+  # Nor can Wine's 32-bit PulseAudio client map its memory pool under qemu:
+  # Wine's ALSA driver plays instead, piped to the sound server by the
+  # machine's own pacat.
+  if [ -n "${PULSE_SERVER:-}" ]; then
+    export ALSA_CONFIG_PATH=$here/alsa-to-pulse.conf
+    export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=};winepulse.drv=d"
+  fi
+else
+  how=$(how_32bit_programs_run) || { echo "wine-run.sh: $how" >&2; exit 1; }
+  [ "$how" = natively ] || exec unshare --user --map-root-user --mount "$here/wine-run.sh" --in-namespace "$@"
 fi
-export WINEPREFIX=$prefix
+
+export WINEPREFIX=${TOLLWICK_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/tollwick-wine}
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 mkdir -p "$WINEPREFIX"
 (
   flock 9
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    "$wine" wineboot -i >/dev/null 2>&1 9>&- || true
+    wine wineboot -i >/dev/null 2>&1 9>&- || true
   fi
   # A new server also needs Wine's service processes; started by the first
   # program instead, they would hold CTest's output pipe for as long as the
   # server lives.
-  if "$wineserver" -p30 >/dev/null 2>&1 9>&- </dev/null; then
-    "$wine" wineboot >/dev/null 2>&1 9>&- </dev/null || true
+  if wineserver -p30 >/dev/null 2>&1 9>&- </dev/null; then
+    wine wineboot >/dev/null 2>&1 9>&- </dev/null || true
   fi
 ) 9>"$WINEPREFIX.lock"
-exec "$wine" "$@"
+exec wine "$@"
