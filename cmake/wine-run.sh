@@ -8,6 +8,7 @@
 #   wine-run.sh --how             prints how 32-bit programs run here,
 #                                 "natively" or "under emulation", or prints
 #                                 why they cannot and exits 1
+#   (exit status 2: TOLLWICK_32BIT is neither unset nor "emulated")
 #
 # Where the kernel cannot run 32-bit programs, qemu-user runs them: each
 # program starts in a user namespace of its own that mounts a private
@@ -23,14 +24,14 @@ binfmt=/proc/sys/fs/binfmt_misc
 i386_magic=7f454c4601010100000000000000000002000300
 i386_mask=fffffffffffefe00fffffffffffffffffeffffff
 
-# how_32bit_programs_run: prints natively or emulated; or why neither, and
-# returns 1.
+case ${TOLLWICK_32BIT:-} in
+"" | emulated) ;;
+*) echo "wine-run.sh: TOLLWICK_32BIT is '$TOLLWICK_32BIT': leave it unset or set it to emulated" >&2; exit 2 ;;
+esac
+
+# how_32bit_programs_run: prints "natively" or "under emulation"; or why
+# neither, and returns 1.
 how_32bit_programs_run() {
-  case ${TOLLWICK_32BIT:-} in
-  "") ;;
-  emulated) ;;
-  *) echo "TOLLWICK_32BIT is '$TOLLWICK_32BIT': leave it unset or set it to emulated"; return 1 ;;
-  esac
   # An emulator the machine has registered for 32-bit programs is not native.
   if [ -z "${TOLLWICK_32BIT:-}" ] && ! grep -qsx "magic $i386_magic" "$binfmt"/* &&
     /usr/lib/i386-linux-gnu/ld-linux.so.2 --version >/dev/null 2>&1; then

@@ -8,8 +8,11 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang clang-format clang-tidy libclang-rt-14-dev valgrind
   g++-mingw-w64-i686 binutils-mingw-w64-i686
-  g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
-  wine wine32:i386 wine64
+  wine wine32:i386 wine32-preloader:i386
+  # Where the kernel cannot run 32-bit programs: qemu-user runs 32-bit Wine
+  # (which needs its preloader to start in seconds rather than minutes) and
+  # the wineserver stays native.
+  qemu-user-static wine64
   libcanberra-dev libcanberra-pulse sound-theme-freedesktop
   pulseaudio pulseaudio-utils sox
   zip unzip python3

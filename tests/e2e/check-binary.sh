@@ -106,7 +106,7 @@ check_windows_imports() {
   fi
 }
 
-# The released module is a 32-bit x86 DLL, also where no Wine run can show it.
+# The released module is a 32-bit x86 DLL.
 check_windows_machine() {
   local dll=$1 format
   format=$("$objdump" -f "$dll" | sed -n 's/.*file format //p')
