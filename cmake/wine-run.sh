@@ -79,6 +79,7 @@ mkdir -p "$WINEPREFIX"
   flock 9
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wine wineboot -i >/dev/null 2>&1 9>&- || true
+    wineserver -w 9>&- || true
   fi
   # A new server also needs Wine's service processes; started by the first
   # program instead, they would hold CTest's output pipe for as long as the
