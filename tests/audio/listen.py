@@ -11,9 +11,10 @@ usage: listen.py RECORDING START_BYTE END_BYTE CHECK ARGS...
   tone HZ MS          the tone is heard: it holds most of the energy and
                       plays for at least half its length
   silence             nothing is heard
-  cut FIRST_HZ SECOND_HZ
-                      the first tone plays, and stops when the second starts:
-                      from then on, the second holds the energy
+  cut FIRST_HZ FIRST_MS SECOND_HZ
+                      the first tone plays, and stops short of its length
+                      when the second starts: from then on, the second holds
+                      the energy
   sound MS            some sound is active for at least MS ms
 Prints what it measured and exits 0 when the check holds, 1 when it fails.
 """
@@ -31,6 +32,7 @@ HEARD_SHARE = 0.5  # clean tones measure above 0.95
 HEARD_LENGTH = 0.5  # fraction of the tone's length that must be active
 SILENT_MS = 20  # at most two active blocks
 CUT_LEAD_MS = 200  # the first tone plays this long at least before the second
+CUT_SHORT = 0.75  # at most this share of its length; a first tone played out is not cut
 LINGER_SHARE = 0.1  # mixed, the two tones would hold about half each
 
 
@@ -116,7 +118,7 @@ def check_silence(stretch):
     return verdict(active <= SILENT_MS, f"silence: {active} ms active (allowed <= {SILENT_MS})")
 
 
-def check_cut(stretch, first_hz, second_hz):
+def check_cut(stretch, first_hz, first_ms, second_hz):
     second = stretch.tone_blocks(second_hz)
     onset = second[0] if second else len(stretch.blocks)
     before = stretch.share(first_hz, 0, onset)
@@ -125,12 +127,12 @@ def check_cut(stretch, first_hz, second_hz):
     second_after = stretch.share(second_hz, onset)
     return verdict(
         before >= HEARD_SHARE
-        and before_ms >= CUT_LEAD_MS
+        and CUT_LEAD_MS <= before_ms <= CUT_SHORT * first_ms
         and bool(second)
         and first_after <= LINGER_SHARE
         and second_after >= HEARD_SHARE,
         f"cut: before the second tone, {first_hz:g} Hz share {before:.3f} over {before_ms} ms "
-        f"(need >= {HEARD_SHARE} over >= {CUT_LEAD_MS}); from the second tone's start, "
+        f"(need >= {HEARD_SHARE} over {CUT_LEAD_MS} to {CUT_SHORT * first_ms:g}); from the second tone's start, "
         f"{first_hz:g} Hz share {first_after:.3f} (allowed <= {LINGER_SHARE}), "
         f"{second_hz:g} Hz share {second_after:.3f} (need >= {HEARD_SHARE})",
     )
@@ -144,7 +146,7 @@ def check_sound(stretch, least_ms):
 CHECKS = {
     "tone": (check_tone, 2),
     "silence": (check_silence, 0),
-    "cut": (check_cut, 2),
+    "cut": (check_cut, 3),
     "sound": (check_sound, 1),
 }
 

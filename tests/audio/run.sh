@@ -156,8 +156,9 @@ $whisper_line
 EOF
 
 # A second ring cuts off the first: a long tone, then a short one.
-play second-ring cut 1100 1500 <<EOF
-@TW-SetWave $(tone first-ring 1100 4000)
+long_tone_ms=4000
+play second-ring cut 1100 $long_tone_ms 1500 <<EOF
+@TW-SetWave $(tone first-ring 1100 $long_tone_ms)
 /enable
 $whisper_line
 /sleep $ring_wait_ms
