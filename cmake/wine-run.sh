@@ -20,9 +20,10 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 qemu=/usr/bin/qemu-i386-static
 binfmt=/proc/sys/fs/binfmt_misc
-# A 32-bit x86 ELF program: its header's first 20 bytes, and which bits count.
-i386_magic=7f454c4601010100000000000000000002000300
-i386_mask=fffffffffffefe00fffffffffffffffffeffffff
+# A 32-bit x86 ELF program: its header's first 20 bytes, and which bits count,
+# as binfmt_misc's register takes them.
+i386_magic='\x7f\x45\x4c\x46\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+i386_mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
 
 case ${TOLLWICK_32BIT:-} in
 "" | emulated) ;;
@@ -33,7 +34,7 @@ esac
 # neither, and returns 1.
 how_32bit_programs_run() {
   # An emulator the machine has registered for 32-bit programs is not native.
-  if [ -z "${TOLLWICK_32BIT:-}" ] && ! grep -qsx "magic $i386_magic" "$binfmt"/* &&
+  if [ -z "${TOLLWICK_32BIT:-}" ] && ! grep -qsx "magic ${i386_magic//\\x/}" "$binfmt"/* &&
     /usr/lib/i386-linux-gnu/ld-linux.so.2 --version >/dev/null 2>&1; then
     echo natively
   elif [ ! -x "$qemu" ]; then
@@ -51,11 +52,11 @@ if [ "${1:-}" = --how ]; then
   how_32bit_programs_run
   exit
 fi
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 if [ "${1:-}" = --in-namespace ]; then
   shift
   mount -t binfmt_misc binfmt_misc "$binfmt"
-  escaped() { sed 's/../\\x&/g' <<<"$1"; }
-  printf '%s' ":tollwick-i386:M::$(escaped $i386_magic):$(escaped $i386_mask):$qemu:F" >"$binfmt/register"
+  printf '%s' ":tollwick-i386:M::$i386_magic:$i386_mask:$qemu:F" >"$binfmt/register"
   # qemu reserves none of the guest's 4 GB by default, and Wine's start-up
   # then fails tens of thousands of reservations: about a minute a program.
   export QEMU_RESERVED_VA=0xffff0000
@@ -64,7 +65,7 @@ if [ "${1:-}" = --in-namespace ]; then
   # machine's own pacat.
   if [ -n "${PULSE_SERVER:-}" ]; then
     export ALSA_CONFIG_PATH=$here/alsa-to-pulse.conf
-    export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=};winepulse.drv=d"
+    WINEDLLOVERRIDES+=";winepulse.drv=d"
   fi
 else
   how=$(how_32bit_programs_run) || { echo "wine-run.sh: $how" >&2; exit 1; }
@@ -73,7 +74,6 @@ fi
 
 export WINEPREFIX=${TOLLWICK_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/tollwick-wine}
 export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 mkdir -p "$WINEPREFIX"
 (
   flock 9
