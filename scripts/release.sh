@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Packs the built modules into dist/: a zip for Windows and a tar.gz for
-# Linux, each holding the module, bell.wav and the user guide, and their
-# SHA-256 checksums. The archives are reproducible: fixed order, owners and
+# Linux, each holding the module, bell.wav and the user guide; a tar.gz of
+# the two modules' debug files for maintainers; and their SHA-256 checksums. The archives are reproducible: fixed order, owners and
 # times (those of the last commit), and the builds give the same modules for
 # the same commit, so one commit gives one set of sums.
 #
@@ -12,8 +12,8 @@ linux_build=$(realpath "${1:-$root/build/linux}")
 win32_build=$(realpath "${2:-$root/build/win32}")
 cd "$root"
 
-for file in "$linux_build/Tollwick.so" "$linux_build/bell.wav" "$linux_build/version.txt" \
-  "$win32_build/Tollwick.dll" "$win32_build/bell.wav" "$win32_build/version.txt"; do
+for file in "$linux_build"/{Tollwick.so,Tollwick.so.debug,bell.wav,version.txt} \
+  "$win32_build"/{Tollwick.dll,Tollwick.dll.debug,bell.wav,version.txt}; do
   [ -f "$file" ] || { echo "release: $file is missing; build both presets first" >&2; exit 1; }
 done
 # The version each build was configured with (project() in CMakeLists.txt).
@@ -35,22 +35,32 @@ fi
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
-mkdir "$stage/win32" "$stage/linux"
+mkdir "$stage/win32" "$stage/linux" "$stage/debug"
 cp "$win32_build/Tollwick.dll" "$win32_build/bell.wav" "$stage/win32/"
 sed 's/$/\r/' docs/user-guide.txt >"$stage/win32/user-guide.txt"
 cp "$linux_build/Tollwick.so" "$linux_build/bell.wav" docs/user-guide.txt "$stage/linux/"
-strip --strip-unneeded "$stage/linux/Tollwick.so"
+# The builds ship the modules stripped, each naming its debug file.
+cp "$win32_build/Tollwick.dll.debug" "$linux_build/Tollwick.so.debug" "$stage/debug/"
 chmod 644 "$stage"/*/*
 touch -d "@$stamp" "$stage"/*/*
 
 mkdir -p dist
 win32_zip=Tollwick-$version-win32.zip
 linux_tar=Tollwick-$version-linux-x86_64.tar.gz
-rm -f "dist/$win32_zip" "dist/$linux_tar" dist/SHA256SUMS
+debug_tar=Tollwick-$version-debug.tar.gz
+rm -f "dist/$win32_zip" "dist/$linux_tar" "dist/$debug_tar" dist/SHA256SUMS
 (cd "$stage/win32" && TZ=UTC zip -q -X -D "$root/dist/$win32_zip" Tollwick.dll bell.wav user-guide.txt)
-tar -C "$stage/linux" --sort=name --owner=0 --group=0 --numeric-owner --mtime="@$stamp" \
-  -cf - Tollwick.so bell.wav user-guide.txt | gzip -9n >"dist/$linux_tar"
-(cd dist && sha256sum "$win32_zip" "$linux_tar" >SHA256SUMS && sha256sum --quiet -c SHA256SUMS)
+# pack_tar FOLDER ARCHIVE FILE...
+pack_tar() {
+  local folder=$1 archive=$2
+  shift 2
+  tar -C "$stage/$folder" --sort=name --owner=0 --group=0 --numeric-owner --mtime="@$stamp" \
+    -cf - "$@" | gzip -9n >"dist/$archive"
+}
+pack_tar linux "$linux_tar" Tollwick.so bell.wav user-guide.txt
+pack_tar debug "$debug_tar" Tollwick.dll.debug Tollwick.so.debug
+(cd dist && sha256sum "$win32_zip" "$linux_tar" "$debug_tar" >SHA256SUMS && sha256sum --quiet -c SHA256SUMS)
 
 echo "== Release $version in dist/"
-(cd dist && unzip -l "$win32_zip" | sed -n '4,6p' && tar -tvzf "$linux_tar" && cat SHA256SUMS)
+(cd dist && unzip -l "$win32_zip" | sed -n '4,6p' && tar -tvzf "$linux_tar" && tar -tvzf "$debug_tar" &&
+  cat SHA256SUMS)

@@ -16,6 +16,8 @@ packages=(
   libcanberra-dev libcanberra-pulse sound-theme-freedesktop
   pulseaudio pulseaudio-utils sox
   zip unzip python3
+  # Reads the Linux module's hardening (RELRO, stack protector, fortified calls).
+  checksec
 )
 
 need_install=0

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Checks the built libraries themselves: what they export and import, and
-# that every export returns like a C function (the caller removes the
-# arguments).
+# Checks the built libraries themselves: what they export and import, that
+# every export returns like a C function (the caller removes the arguments),
+# their hardening, and that each ships stripped with a debug file beside it.
 #
-#   check-binary.sh windows OBJDUMP Tollwick.dll modhost.dll HOST_LIBRARY_NAME
-#   check-binary.sh linux NM Tollwick.so
+#   check-binary.sh windows OBJDUMP ADDR2LINE Tollwick.dll modhost.dll HOST_LIBRARY_NAME
+#   check-binary.sh linux NM OBJDUMP ADDR2LINE Tollwick.so
 set -uo pipefail
 
 failures=0
@@ -32,23 +32,34 @@ windows_return_of() {
   echo "no return within $hops jumps"
 }
 
+# "name ordinal address" for each export of the DLL, the address as it is with
+# the DLL loaded at its preferred base.
+windows_exports() {
+  local headers image_base base names addresses index name rva
+  headers=$("$objdump" -p "$1") || return 1
+  image_base=0x$(awk '$1 == "ImageBase" { print $2 }' <<<"$headers")
+  base=$(sed -n 's/^Export Address Table -- Ordinal Base \([0-9]*\).*/\1/p' <<<"$headers")
+  # "[index] name" pairs and "[index] +base[ordinal] rva Export RVA" rows.
+  names=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers" |
+    sed -n 's/^\t\[ *\([0-9]*\)\] \(.*\)$/\1 \2/p')
+  addresses=$(sed -n '/^Export Address Table -- Ordinal Base/,/^$/p' <<<"$headers" |
+    sed -n 's/^\t\[ *\([0-9]*\)\] +base\[ *[0-9]*\] \([0-9a-f]*\) Export RVA$/\1 \2/p')
+  while read -r index name; do
+    rva=$(awk -v i="$index" '$1 == i { print $2 }' <<<"$addresses")
+    printf '%s %d 0x%x\n' "$name" $((index + base)) $((image_base + 0x$rva))
+  done <<<"$names"
+}
+
 # Checks that the DLL exports exactly the names, each returning with a plain
 # ret; with "ordered", also that their ordinals run 1, 2, ... in that order.
 check_windows_exports() {
   local dll=$1 ordered=$2
   shift 2
-  local wanted=("$@") headers name_table address_table base image_base
-  headers=$("$objdump" -p "$dll") || { fail "$objdump cannot read $dll"; return; }
-  image_base=0x$(awk '$1 == "ImageBase" { print $2 }' <<<"$headers")
-  base=$(sed -n 's/^Export Address Table -- Ordinal Base \([0-9]*\).*/\1/p' <<<"$headers")
-  # "[index] name" pairs and "[index] +base[ordinal] rva Export RVA" rows.
-  name_table=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers" |
-    sed -n 's/^\t\[ *\([0-9]*\)\] \(.*\)$/\1 \2/p')
-  address_table=$(sed -n '/^Export Address Table -- Ordinal Base/,/^$/p' <<<"$headers" |
-    sed -n 's/^\t\[ *\([0-9]*\)\] +base\[ *[0-9]*\] \([0-9a-f]*\) Export RVA$/\1 \2/p')
+  local wanted=("$@") exports
+  exports=$(windows_exports "$dll") || { fail "$objdump cannot read $dll"; return; }
 
   local names
-  names=$(awk '{ print $2 }' <<<"$name_table" | sort | tr '\n' ' ')
+  names=$(awk '{ print $1 }' <<<"$exports" | sort | tr '\n' ' ')
   local expected_names
   expected_names=$(printf '%s\n' "${wanted[@]}" | sort | tr '\n' ' ')
   if [ "$names" = "$expected_names" ]; then
@@ -59,10 +70,9 @@ check_windows_exports() {
 
   local i
   for i in "${!wanted[@]}"; do
-    local name=${wanted[$i]} index rva ordinal
-    index=$(awk -v n="$name" '$2 == n { print $1 }' <<<"$name_table")
-    [ -n "$index" ] || continue
-    ordinal=$((index + base))
+    local name=${wanted[$i]} ordinal address
+    read -r ordinal address < <(awk -v n="$name" '$1 == n { print $2, $3 }' <<<"$exports")
+    [ -n "$ordinal" ] || continue
     if [ "$ordered" != ordered ]; then
       :
     elif [ "$ordinal" -eq $((i + 1)) ]; then
@@ -70,15 +80,38 @@ check_windows_exports() {
     else
       fail "$name has ordinal $ordinal, expected $((i + 1))"
     fi
-    rva=$(awk -v i="$index" '$1 == i { print $2 }' <<<"$address_table")
     local returns
-    returns=$(windows_return_of "$dll" $((image_base + 0x$rva)))
+    returns=$(windows_return_of "$dll" "$address")
     if [ "$returns" = ret ]; then
       pass "$name returns with plain ret"
     else
       fail "$name returns with '$returns', expected plain ret (C convention)"
     fi
   done
+}
+
+# The DLL's mitigations: loaded at any base (DYNAMIC_BASE, with the relocation
+# table that needs), no code run from data (NX_COMPAT), and no address in it
+# taken as an exception handler (NO_SEH).
+check_windows_hardening() {
+  local dll=$1 headers characteristics mark
+  headers=$("$objdump" -p "$dll")
+  characteristics=0x$(awk '$1 == "DllCharacteristics" { print $2 }' <<<"$headers")
+  for mark in DYNAMIC_BASE=0x40 NX_COMPAT=0x100 NO_SEH=0x400; do
+    if ((characteristics & ${mark#*=})); then
+      pass "$(basename "$dll") is marked ${mark%=*}"
+    else
+      fail "$(basename "$dll") is not marked ${mark%=*} (DllCharacteristics $characteristics)"
+    fi
+  done
+  # "Entry 5 rva size Base Relocation Directory [.reloc]"
+  local relocations
+  relocations=0x$(awk '/Base Relocation Directory/ { print $4 }' <<<"$headers")
+  if ((relocations > 0)); then
+    pass "$(basename "$dll") has a relocation table of $((relocations)) bytes"
+  else
+    fail "$(basename "$dll") has no relocation table"
+  fi
 }
 
 check_windows_imports() {
@@ -143,6 +176,42 @@ check_not_imported() {
   [ -n "$found" ] || pass "$(basename "$library") imports none of: $*"
 }
 
+# The library's hardening as checksec reads it: full RELRO (read-only after
+# relocation, all bound at load), a stack protector and fortified calls.
+check_linux_hardening() {
+  local so=$1 report
+  report=$(checksec --output=json --file="$so" |
+    python3 -c 'import json, sys
+for key, value in next(iter(json.load(sys.stdin).values())).items(): print(f"{key}={value}")') ||
+    { fail "checksec cannot read $so"; return; }
+  local property
+  for property in relro=full canary=yes fortify_source=yes; do
+    if grep -qx "$property" <<<"$report"; then
+      pass "$(basename "$so") has $property"
+    else
+      fail "$(basename "$so") lacks $property: $(tr '\n' ' ' <<<"$report")"
+    fi
+  done
+}
+
+# The shipped module holds neither debug information nor a symbol table, and
+# names its debug file beside it, through which the address of on_inet
+# resolves to its source line.
+check_debug_file() {
+  local module=$1 address=$2 resolved
+  if "$objdump" -h "$module" | grep -q ' \.debug_' || ! "$objdump" -t "$module" | grep -qx 'no symbols'; then
+    fail "$(basename "$module") carries debug information or symbols"
+  else
+    pass "$(basename "$module") is stripped"
+  fi
+  resolved=$("$addr2line" -f -e "$module" "$address" | tr '\n' ' ')
+  if [[ $resolved =~ ^on_inet\ (.*/)?module/Tollwick\.cpp:[0-9]+\ $ ]]; then
+    pass "on_inet at $address resolves through $(basename "$module").debug to $resolved"
+  else
+    fail "on_inet at $address resolves to '$resolved', expected on_inet in module/Tollwick.cpp"
+  fi
+}
+
 check_linux() {
   local so=$1 defined undefined
   defined=$("$nm" -D --defined-only "$so" | awk '{ print $3 }' | sort | tr '\n' ' ')
@@ -173,19 +242,24 @@ check_linux() {
 
 case ${1:-} in
 windows)
-  objdump=$2 host_library=$5
-  check_windows_machine "$3"
-  check_windows_exports "$3" ordered on_onet on_inet on_command on_world on_wndproc on_client on_module
-  check_windows_imports "$3"
-  check_windows_guest_imports "$3"
-  check_windows_exports "$4" any-order q2_speak q2_modroot q2_modenable
+  objdump=$2 addr2line=$3 host_library=$6
+  check_windows_machine "$4"
+  check_windows_exports "$4" ordered on_onet on_inet on_command on_world on_wndproc on_client on_module
+  check_windows_imports "$4"
+  check_windows_guest_imports "$4"
+  check_windows_hardening "$4"
+  check_debug_file "$4" "$(windows_exports "$4" | awk '$1 == "on_inet" { print $3 }')"
+  check_windows_exports "$5" any-order q2_speak q2_modroot q2_modenable
   ;;
 linux)
-  nm=$2
-  check_linux "$3"
+  nm=$2 objdump=$3 addr2line=$4
+  check_linux "$5"
+  check_linux_hardening "$5"
+  check_debug_file "$5" "0x$("$nm" -D --defined-only "$5" | awk '$3 == "on_inet" { print $1 }')"
   ;;
 *)
-  echo "usage: $0 windows OBJDUMP MODULE.dll MODHOST.dll HOST_LIBRARY_NAME | linux NM MODULE.so" >&2
+  echo "usage: $0 windows OBJDUMP ADDR2LINE MODULE.dll MODHOST.dll HOST_LIBRARY_NAME" \
+    "| linux NM OBJDUMP ADDR2LINE MODULE.so" >&2
   exit 2
   ;;
 esac
