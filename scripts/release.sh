@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Packs the built modules into dist/: a zip for Windows and a tar.gz for
 # Linux, each holding the module, bell.wav and the user guide; a tar.gz of
-# the two modules' debug files for maintainers; and their SHA-256 checksums. The archives are reproducible: fixed order, owners and
-# times (those of the last commit), and the builds give the same modules for
-# the same commit, so one commit gives one set of sums.
+# the two modules' debug files for maintainers; and their SHA-256 checksums.
+# The archives are reproducible: fixed order, owners and times (those of the
+# last commit), and the builds give the same modules and debug files for the
+# same commit, so one commit gives one set of sums.
 #
 # usage: release.sh [LINUX_BUILD_DIR [WIN32_BUILD_DIR]]   (build/linux build/win32)
 set -euo pipefail

@@ -4,7 +4,7 @@
 # their hardening, and that each ships stripped with a debug file beside it.
 #
 #   check-binary.sh windows OBJDUMP ADDR2LINE Tollwick.dll modhost.dll HOST_LIBRARY_NAME
-#   check-binary.sh linux NM OBJDUMP ADDR2LINE Tollwick.so
+#   check-binary.sh linux NM OBJDUMP ADDR2LINE Tollwick.so FORTIFIED(yes|no)
 set -uo pipefail
 
 failures=0
@@ -177,15 +177,16 @@ check_not_imported() {
 }
 
 # The library's hardening as checksec reads it: full RELRO (read-only after
-# relocation, all bound at load), a stack protector and fortified calls.
+# relocation, all bound at load), a stack protector, and fortified calls where
+# FORTIFIED is yes (sanitized builds have none).
 check_linux_hardening() {
-  local so=$1 report
+  local so=$1 fortified=$2 report
   report=$(checksec --output=json --file="$so" |
     python3 -c 'import json, sys
 for key, value in next(iter(json.load(sys.stdin).values())).items(): print(f"{key}={value}")') ||
     { fail "checksec cannot read $so"; return; }
   local property
-  for property in relro=full canary=yes fortify_source=yes; do
+  for property in relro=full canary=yes "fortify_source=$fortified"; do
     if grep -qx "$property" <<<"$report"; then
       pass "$(basename "$so") has $property"
     else
@@ -254,12 +255,12 @@ windows)
 linux)
   nm=$2 objdump=$3 addr2line=$4
   check_linux "$5"
-  check_linux_hardening "$5"
+  check_linux_hardening "$5" "$6"
   check_debug_file "$5" "0x$("$nm" -D --defined-only "$5" | awk '$3 == "on_inet" { print $1 }')"
   ;;
 *)
   echo "usage: $0 windows OBJDUMP ADDR2LINE MODULE.dll MODHOST.dll HOST_LIBRARY_NAME" \
-    "| linux NM OBJDUMP ADDR2LINE MODULE.so" >&2
+    "| linux NM OBJDUMP ADDR2LINE MODULE.so FORTIFIED" >&2
   exit 2
   ;;
 esac
