@@ -32,5 +32,8 @@ export DEBIAN_FRONTEND=noninteractive
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo_cmd[@]}" dpkg --add-architecture i386
 fi
-"${sudo_cmd[@]}" apt-get update -q
+# A mirror caught mid-sync fails one index while the others arrive: go on
+# with the lists apt has, and let the install say what it cannot find.
+"${sudo_cmd[@]}" apt-get update -q ||
+  echo "setup: apt-get update reported errors (see above); installing from the lists it has" >&2
 "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${packages[@]}"
