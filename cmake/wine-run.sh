@@ -12,13 +12,13 @@
 #
 # Where the kernel cannot run 32-bit programs, qemu-user runs them: each
 # program starts in a user namespace of its own that mounts a private
-# binfmt_misc with one entry sending 32-bit x86 programs to qemu-i386-static
+# binfmt_misc with one entry sending 32-bit x86 programs to qemu-i386
 # (Linux 6.7 or later). The entry and the mount end with the namespace's last
 # process, so the machine keeps none of it, however the program ends.
 # TOLLWICK_32BIT=emulated takes that way also where the kernel runs them.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-qemu=/usr/bin/qemu-i386-static
+qemu=/usr/bin/qemu-i386
 binfmt=/proc/sys/fs/binfmt_misc
 # A 32-bit x86 ELF program: its header's first 20 bytes, and which bits count,
 # as binfmt_misc's register takes them.
