@@ -32,22 +32,16 @@ windows_return_of() {
   echo "no return within $hops jumps"
 }
 
+# The facts pe-structure.py reads of a PE file (one a line, see there), of
+# the file's own structures rather than a tool's text.
+pe_structure() {
+  "$(dirname "$0")/pe-structure.py" "$1"
+}
+
 # "name ordinal address" for each export of the DLL, the address as it is with
 # the DLL loaded at its preferred base.
 windows_exports() {
-  local headers image_base base names addresses index name rva
-  headers=$("$objdump" -p "$1") || return 1
-  image_base=0x$(awk '$1 == "ImageBase" { print $2 }' <<<"$headers")
-  base=$(sed -n 's/^Export Address Table -- Ordinal Base \([0-9]*\).*/\1/p' <<<"$headers")
-  # "[index] name" pairs and "[index] +base[ordinal] rva Export RVA" rows.
-  names=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers" |
-    sed -n 's/^\t\[ *\([0-9]*\)\] \(.*\)$/\1 \2/p')
-  addresses=$(sed -n '/^Export Address Table -- Ordinal Base/,/^$/p' <<<"$headers" |
-    sed -n 's/^\t\[ *\([0-9]*\)\] +base\[ *[0-9]*\] \([0-9a-f]*\) Export RVA$/\1 \2/p')
-  while read -r index name; do
-    rva=$(awk -v i="$index" '$1 == i { print $2 }' <<<"$addresses")
-    printf '%s %d 0x%x\n' "$name" $((index + base)) $((image_base + 0x$rva))
-  done <<<"$names"
+  pe_structure "$1" | awk '$1 == "export" { print $2, $3, $4 }'
 }
 
 # Checks that the DLL exports exactly the names, each returning with a plain
@@ -56,7 +50,7 @@ check_windows_exports() {
   local dll=$1 ordered=$2
   shift 2
   local wanted=("$@") exports
-  exports=$(windows_exports "$dll") || { fail "$objdump cannot read $dll"; return; }
+  exports=$(windows_exports "$dll") || { fail "cannot read the exports of $dll"; return; }
 
   local names
   names=$(awk '{ print $1 }' <<<"$exports" | sort | tr '\n' ' ')
@@ -94,9 +88,9 @@ check_windows_exports() {
 # table that needs), no code run from data (NX_COMPAT), and no address in it
 # taken as an exception handler (NO_SEH).
 check_windows_hardening() {
-  local dll=$1 headers characteristics mark
-  headers=$("$objdump" -p "$dll")
-  characteristics=0x$(awk '$1 == "DllCharacteristics" { print $2 }' <<<"$headers")
+  local dll=$1 structure characteristics mark
+  structure=$(pe_structure "$dll")
+  characteristics=$(awk '$1 == "dll_characteristics" { print $2 }' <<<"$structure")
   for mark in DYNAMIC_BASE=0x40 NX_COMPAT=0x100 NO_SEH=0x400; do
     if ((characteristics & ${mark#*=})); then
       pass "$(basename "$dll") is marked ${mark%=*}"
@@ -104,20 +98,18 @@ check_windows_hardening() {
       fail "$(basename "$dll") is not marked ${mark%=*} (DllCharacteristics $characteristics)"
     fi
   done
-  # "Entry 5 rva size Base Relocation Directory [.reloc]"
   local relocations
-  relocations=0x$(awk '/Base Relocation Directory/ { print $4 }' <<<"$headers")
+  relocations=$(awk '$1 == "relocations" { print $2 }' <<<"$structure")
   if ((relocations > 0)); then
-    pass "$(basename "$dll") has a relocation table of $((relocations)) bytes"
+    pass "$(basename "$dll") has a relocation table of $relocations bytes"
   else
     fail "$(basename "$dll") has no relocation table"
   fi
 }
 
 check_windows_imports() {
-  local dll=$1 headers dlls
-  headers=$("$objdump" -p "$dll")
-  dlls=$(sed -n 's/^\tDLL Name: //p' <<<"$headers")
+  local dll=$1 imports
+  imports=$(pe_structure "$dll" | awk '$1 == "import" { print $2, $3 }')
   local imported
   while IFS= read -r imported; do
     case ${imported,,} in
@@ -125,28 +117,28 @@ check_windows_imports() {
       pass "$(basename "$dll") imports $imported" ;;
     *) fail "$(basename "$dll") imports $imported, which is not a system library or $host_library" ;;
     esac
-  done <<<"$dlls"
-  # What the module takes from the host's library: its three services only.
+  done < <(awk '{ print $1 }' <<<"$imports" | uniq)
+  # What the module takes from the host's library: its three services only,
+  # each by name.
   local services
-  services=$(awk -v host="${host_library,,}" '/^\tDLL Name: / { inside = (tolower($3) == host); next }
-                  inside && NF == 3 && $1 ~ /^[0-9a-f]+$/ { print $3 }
-                  inside && NF == 0 { inside = 0 }' <<<"$headers" | sort | tr '\n' ' ')
+  services=$(awk -v host="${host_library,,}" 'tolower($1) == host { print $2 }' <<<"$imports" |
+    sort | tr '\n' ' ')
   if [ "$services" = "q2_modenable q2_modroot q2_speak " ]; then
     pass "$(basename "$dll") takes from $host_library by name: $services"
   else
-    fail "$(basename "$dll") takes [$services] by name from $host_library," \
-      "expected q2_modenable q2_modroot q2_speak"
+    fail "$(basename "$dll") takes [$services] from $host_library," \
+      "expected q2_modenable q2_modroot q2_speak by name"
   fi
 }
 
 # The released module is a 32-bit x86 DLL.
 check_windows_machine() {
   local dll=$1 format
-  format=$("$objdump" -f "$dll" | sed -n 's/.*file format //p')
-  if [ "$format" = pei-i386 ]; then
+  format=$(pe_structure "$dll" | sed -n 's/^format //p')
+  if [ "$format" = "PE32 IMAGE_FILE_MACHINE_I386" ]; then
     pass "$(basename "$dll") is a 32-bit x86 PE file"
   else
-    fail "$(basename "$dll") has file format '$format', expected pei-i386"
+    fail "$(basename "$dll") is '$format', expected a 32-bit x86 PE file (PE32 IMAGE_FILE_MACHINE_I386)"
   fi
 }
 
@@ -154,10 +146,7 @@ check_windows_machine() {
 # threads.
 check_windows_guest_imports() {
   local dll=$1 functions
-  functions=$("$objdump" -p "$dll" |
-    awk '/^\tDLL Name: / { inside = 1; next }
-         inside && NF == 3 && $1 ~ /^[0-9a-f]+$/ { print $3 }
-         inside && NF == 0 { inside = 0 }')
+  functions=$(pe_structure "$dll" | awk '$1 == "import" { print $3 }')
   check_not_imported "$dll" "$functions" AddVectoredExceptionHandler AddVectoredContinueHandler \
     SetUnhandledExceptionFilter CreateThread _beginthreadex
 }
