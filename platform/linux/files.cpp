@@ -8,7 +8,7 @@ const char* const path_delimiters = "/";
 
 bool file_exists(const std::string& name) {
   // '<', '>' and '"' are plain characters of a Linux file name.
-  struct stat status {};
+  struct stat status = {};
   return name.find_first_of("*?") == std::string::npos && stat(name.c_str(), &status) == 0 &&
          !S_ISDIR(status.st_mode);
 }

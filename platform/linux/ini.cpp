@@ -143,7 +143,7 @@ std::optional<std::string> read_file(const char* file) {
   if (descriptor < 0) {
     return errno == ENOENT ? std::optional<std::string>(std::string()) : std::nullopt;
   }
-  struct stat status {};
+  struct stat status = {};
   bool readable = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
   std::string content;
   content.reserve(readable ? static_cast<size_t>(status.st_size) : 0);
@@ -248,7 +248,7 @@ void replace_file(const char* file, std::string_view content) {
   if (access(file, W_OK) != 0 && errno != ENOENT) {
     return;
   }
-  struct stat old_status {};
+  struct stat old_status = {};
   const bool existed = stat(file, &old_status) == 0;
   std::string temporary;
   const int descriptor = create_beside(file, existed ? 0600 : 0666, temporary);

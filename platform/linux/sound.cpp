@@ -67,7 +67,7 @@ bool safe_to_hand_over(const char* file_name) {
   if (descriptor < 0) {
     return true;
   }
-  struct stat status {};
+  struct stat status = {};
   std::array<unsigned char, 35> head{};
   const bool safe =
       fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
