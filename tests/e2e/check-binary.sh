@@ -4,7 +4,7 @@
 # their hardening, and that each ships stripped with a debug file beside it.
 #
 #   check-binary.sh windows OBJDUMP ADDR2LINE Tollwick.dll modhost.dll HOST_LIBRARY_NAME
-#   check-binary.sh linux NM OBJDUMP ADDR2LINE Tollwick.so FORTIFIED(yes|no)
+#   check-binary.sh linux NM OBJDUMP ADDR2LINE Tollwick.so HARDENED(yes|no)
 set -uo pipefail
 
 failures=0
@@ -166,16 +166,16 @@ check_not_imported() {
 }
 
 # The library's hardening as checksec reads it: full RELRO (read-only after
-# relocation, all bound at load), a stack protector, and fortified calls where
-# FORTIFIED is yes (sanitized builds have none).
+# relocation, all bound at load), and where HARDENED is yes a stack protector
+# and fortified calls (sanitized builds have neither).
 check_linux_hardening() {
-  local so=$1 fortified=$2 report
+  local so=$1 hardened=$2 report
   report=$(checksec --output=json --file="$so" |
     python3 -c 'import json, sys
 for key, value in next(iter(json.load(sys.stdin).values())).items(): print(f"{key}={value}")') ||
     { fail "checksec cannot read $so"; return; }
   local property
-  for property in relro=full canary=yes "fortify_source=$fortified"; do
+  for property in relro=full "canary=$hardened" "fortify_source=$hardened"; do
     if grep -qx "$property" <<<"$report"; then
       pass "$(basename "$so") has $property"
     else
@@ -249,7 +249,7 @@ linux)
   ;;
 *)
   echo "usage: $0 windows OBJDUMP ADDR2LINE MODULE.dll MODHOST.dll HOST_LIBRARY_NAME" \
-    "| linux NM OBJDUMP ADDR2LINE MODULE.so FORTIFIED" >&2
+    "| linux NM OBJDUMP ADDR2LINE MODULE.so HARDENED" >&2
   exit 2
   ;;
 esac
