@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Packs the built modules into dist/: a zip for Windows and a tar.gz for
 # Linux, each holding the module, bell.wav and the user guide; a tar.gz of
-# the two modules' debug files for maintainers; and their SHA-256 checksums.
+# the two modules' debug files for maintainers; a text naming what built
+# them; and their SHA-256 checksums.
 # The archives are reproducible: fixed order, owners and times (those of the
 # last commit), and the builds give the same modules and debug files for the
 # same commit, so one commit gives one set of sums.
@@ -13,8 +14,8 @@ linux_build=$(realpath "${1:-$root/build/linux}")
 win32_build=$(realpath "${2:-$root/build/win32}")
 cd "$root"
 
-for file in "$linux_build"/{Tollwick.so,Tollwick.so.debug,bell.wav,version.txt} \
-  "$win32_build"/{Tollwick.dll,Tollwick.dll.debug,bell.wav,version.txt}; do
+for file in "$linux_build"/{Tollwick.so,Tollwick.so.debug,bell.wav,version.txt,tools.txt} \
+  "$win32_build"/{Tollwick.dll,Tollwick.dll.debug,bell.wav,version.txt,tools.txt}; do
   [ -f "$file" ] || { echo "release: $file is missing; build both presets first" >&2; exit 1; }
 done
 # The version each build was configured with (project() in CMakeLists.txt).
@@ -49,7 +50,8 @@ mkdir -p dist
 win32_zip=Tollwick-$version-win32.zip
 linux_tar=Tollwick-$version-linux-x86_64.tar.gz
 debug_tar=Tollwick-$version-debug.tar.gz
-rm -f "dist/$win32_zip" "dist/$linux_tar" "dist/$debug_tar" dist/SHA256SUMS
+build_info=Tollwick-$version-build-info.txt
+rm -f "dist/$win32_zip" "dist/$linux_tar" "dist/$debug_tar" "dist/$build_info" dist/SHA256SUMS
 (cd "$stage/win32" && TZ=UTC zip -q -X -D "$root/dist/$win32_zip" Tollwick.dll bell.wav user-guide.txt)
 # pack_tar FOLDER ARCHIVE FILE...
 pack_tar() {
@@ -60,8 +62,37 @@ pack_tar() {
 }
 pack_tar linux "$linux_tar" Tollwick.so bell.wav user-guide.txt
 pack_tar debug "$debug_tar" Tollwick.dll.debug Tollwick.so.debug
-(cd dist && sha256sum "$win32_zip" "$linux_tar" "$debug_tar" >SHA256SUMS && sha256sum --quiet -c SHA256SUMS)
+
+# The Linux library loads only where the C and C++ runtimes are at least as
+# new as the ones it was built with: the release it was built on matters.
+# highest_version PREFIX: the highest version of that name the library needs.
+highest_version() {
+  readelf -V --wide "$linux_build/Tollwick.so" | sed -n "s/.* Name: \($1[0-9.]*\) .*/\1/p" |
+    sort -V | tail -n 1
+}
+# tool_versions FILE: the version of each tool that FILE names, as the tool
+# gives it and as the Debian package it comes from.
+tool_versions() {
+  local tool package
+  while read -r tool; do
+    package=$(dpkg-query -S "$(readlink -f "$(command -v "$tool")")" | sed 's/:.*//')
+    echo "$("$tool" --version | head -n 1); package $(dpkg-query -W -f='${Package} ${Version}' "$package")"
+  done <"$1"
+}
+{
+  echo "Tollwick $version, built on $(. /etc/os-release && echo "$PRETTY_NAME")" \
+    "($(cat /etc/debian_version 2>/dev/null || echo "version unknown"))"
+  echo "Linux module:"
+  tool_versions "$linux_build/tools.txt" | sed 's/^/  /'
+  echo "  Tollwick.so needs at most $(highest_version GLIBC_) and $(highest_version GLIBCXX_)"
+  echo "Windows module:"
+  tool_versions "$win32_build/tools.txt" | sed 's/^/  /'
+  echo "  mingw-w64 $(dpkg-query -W -f='${Version}' mingw-w64-i686-dev)"
+} >"dist/$build_info"
+
+(cd dist && sha256sum "$win32_zip" "$linux_tar" "$debug_tar" "$build_info" >SHA256SUMS &&
+  sha256sum --quiet -c SHA256SUMS)
 
 echo "== Release $version in dist/"
 (cd dist && unzip -l "$win32_zip" | sed -n '4,6p' && tar -tvzf "$linux_tar" && tar -tvzf "$debug_tar" &&
-  cat SHA256SUMS)
+  cat "$build_info" SHA256SUMS)
