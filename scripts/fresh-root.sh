@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the README's two commands as a new maintainer would, on a fresh
 # minimal Debian 12 or 13 made beside this machine: a normal user with sudo
-# clones this checkout's last commit and runs demo.sh, then test.sh.
+# clones this checkout's last commit and runs demo.sh, then test.sh. The
+# release the demo packed is kept in build/debian-<12|13>-dist.
 #
 #   fresh-root.sh 12|13
 #   TOLLWICK_FUZZ_SECONDS, TOLLWICK_32BIT   passed on to the commands
@@ -22,6 +23,7 @@ codename=${codenames[$release]:-}
 bash "$checkout/scripts/setup.sh" debootstrap
 root=$(mktemp -d /var/tmp/tollwick-debian-$release.XXXXXX)
 trap 'rm -rf --one-file-system "$root"' EXIT
+chmod 755 "$root"
 started=$SECONDS
 
 echo "== Debian $release ($codename): a minimal root in $root"
@@ -60,7 +62,7 @@ done
 # fresh install has one, runs the commands.
 inside="useradd --create-home --shell /bin/bash maintainer 2>/dev/null || true
 echo 'maintainer ALL=(ALL:ALL) NOPASSWD: ALL' >/etc/sudoers.d/maintainer
-chown -R maintainer: /home/maintainer/tollwick
+chown -R maintainer: /home/maintainer
 exec su --login maintainer --command $(printf %q "$commands")"
 unshare --mount --propagation private --pid --fork bash -euo pipefail -c '
   root=$1
@@ -77,4 +79,9 @@ unshare --mount --propagation private --pid --fork bash -euo pipefail -c '
   rmdir /.old-root
   exec env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM="${TERM:-dumb}" bash -c "$2"
 ' enter "$root" "$inside"
-echo "== Debian $release: both commands passed as a normal user, $((SECONDS - started)) s in all"
+# The release the demo packed there, to compare with a published one.
+rm -rf "$checkout/build/debian-$release-dist"
+mkdir -p "$checkout/build"
+cp -r "$root/home/maintainer/tollwick/dist" "$checkout/build/debian-$release-dist"
+echo "== Debian $release: both commands passed as a normal user, $((SECONDS - started)) s in all;" \
+  "the release it packed is in build/debian-$release-dist"
