@@ -2,7 +2,8 @@
 // modhost.dll, which forwards them to the host_* functions this program
 // exports. Its sound calls are watched by pointing the module's import of
 // WINMM.dll!PlaySoundA at a function of the program that records the sound and
-// plays it.
+// plays it, and winmm's import of CreateThread at one that keeps a handle to
+// each thread winmm starts for such a sound.
 #include "host/host.h"
 
 #include <windows.h>
@@ -13,9 +14,11 @@
 #include <io.h>
 
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -35,6 +38,36 @@ std::string system_message(DWORD code) {
   return "error " + std::to_string(code) + (message.empty() ? "" : " (" + message + ")");
 }
 
+// winmm plays an asynchronous sound on a thread that it starts inside PlaySoundA
+// and lets end on its own: stopping the sound does not wait for it. These are
+// handles to those threads, for close_module to wait on.
+std::vector<HANDLE> sound_threads;
+// The thread inside an asynchronous PlaySoundA call for the module, or 0.
+std::atomic<DWORD> thread_playing{0};
+
+HANDLE WINAPI watched_create_thread(LPSECURITY_ATTRIBUTES security, SIZE_T stack_size,
+                                    LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
+                                    LPDWORD thread_id) {
+  HANDLE thread = CreateThread(security, stack_size, start, parameter, flags, thread_id);
+  if (thread == nullptr || thread_playing != GetCurrentThreadId()) {
+    return thread;
+  }
+  // Threads of sounds that have ended need no handle.
+  std::erase_if(sound_threads, [](HANDLE kept) {
+    const bool ended = WaitForSingleObject(kept, 0) == WAIT_OBJECT_0;
+    if (ended) {
+      CloseHandle(kept);
+    }
+    return ended;
+  });
+  HANDLE kept = nullptr;
+  if (DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &kept, SYNCHRONIZE, FALSE,
+                      0)) {
+    sound_threads.push_back(kept);
+  }
+  return thread;
+}
+
 BOOL WINAPI watched_play_sound(LPCSTR sound, HMODULE module, DWORD flags) {
   std::string name = sound == nullptr ? "(null pointer)" : sound;
   // The module plays a file asynchronously and nothing else.
@@ -45,10 +78,17 @@ BOOL WINAPI watched_play_sound(LPCSTR sound, HMODULE module, DWORD flags) {
     name += details;
   }
   record_ring(name);
-  return PlaySoundA(sound, module, flags);
+  // Only an asynchronous call starts a thread for its sound. One that winmm
+  // starts in a synchronous call (its device thread) is not the sound's.
+  if ((flags & SND_ASYNC) != 0) {
+    thread_playing = GetCurrentThreadId();
+  }
+  const BOOL played = PlaySoundA(sound, module, flags);
+  thread_playing = 0;
+  return played;
 }
 
-// The import address table slot through which the module calls dll!function,
+// The import address table slot through which an image calls dll!function,
 // or null.
 void** find_import_slot(HMODULE image, const char* dll, const char* function) {
   const auto base = reinterpret_cast<const BYTE*>(image);
@@ -81,6 +121,16 @@ void** find_import_slot(HMODULE image, const char* dll, const char* function) {
     }
   }
   return nullptr;
+}
+
+bool redirect_import(void** slot, void* function) {
+  DWORD protection = 0;
+  if (!VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection)) {
+    return false;
+  }
+  *slot = function;
+  VirtualProtect(slot, sizeof *slot, protection, &protection);
+  return true;
 }
 
 } // namespace
@@ -129,21 +179,31 @@ bool watch_sound(void* handle, std::string& error) {
     error = "it does not import PlaySoundA from WINMM.dll, so its rings cannot be watched";
     return false;
   }
-  DWORD protection = 0;
-  if (!VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection)) {
+  if (!redirect_import(slot, reinterpret_cast<void*>(&watched_play_sound))) {
     error = "its import of PlaySoundA cannot be redirected: " + system_message(GetLastError());
     return false;
   }
-  *slot = reinterpret_cast<void*>(&watched_play_sound);
-  VirtualProtect(slot, sizeof *slot, protection, &protection);
+  // This program imports winmm. One that does not import CreateThread by name
+  // from KERNEL32 leaves its sound threads unseen, and close_module waits for
+  // none.
+  if (void** create_thread =
+          find_import_slot(GetModuleHandleA("winmm.dll"), "KERNEL32.dll", "CreateThread")) {
+    redirect_import(create_thread, reinterpret_cast<void*>(&watched_create_thread));
+  }
   return true;
 }
 
 void close_module(void* handle) {
-  // The sound service plays on a thread of its own; stopping the sound first
-  // ends that thread before the module and then the process go. Under Wine a
-  // process that exits while it still runs crashes now and then.
+  // Stopping the sound makes its thread end, and the host waits until it has
+  // before the module and then the process go. Under Wine a process that
+  // exits while such a thread is still ending dies now and then (under qemu
+  // with exit status 1).
   PlaySoundA(nullptr, nullptr, 0);
+  for (HANDLE thread : sound_threads) {
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+  }
+  sound_threads.clear();
   FreeLibrary(static_cast<HMODULE>(handle));
 }
 
