@@ -135,10 +135,11 @@ check_windows_imports() {
 check_windows_machine() {
   local dll=$1 format
   format=$(pe_structure "$dll" | sed -n 's/^format //p')
-  if [ "$format" = "PE32 IMAGE_FILE_MACHINE_I386" ]; then
+  # PE32 (optional header magic 0x10b) for x86 (machine 0x14c).
+  if [ "$format" = "0x10b 0x14c" ]; then
     pass "$(basename "$dll") is a 32-bit x86 PE file"
   else
-    fail "$(basename "$dll") is '$format', expected a 32-bit x86 PE file (PE32 IMAGE_FILE_MACHINE_I386)"
+    fail "$(basename "$dll") has magic and machine '$format', expected 0x10b 0x14c (32-bit x86)"
   fi
 }
 

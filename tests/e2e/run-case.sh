@@ -51,10 +51,8 @@ cp "$here/chime.wav" "$folder/"
 # and a '/' that the module put into a Windows path shows as '\'.
 if [[ $module == *.dll ]]; then
   root="Z:${folder//\//\\}" swap_separators=1
-  # Wine's audio device layer stays out with its drivers: without a driver,
-  # Wine 10's still starts, and winmm's device thread then ends on its own just
-  # after a sound stops, at a session's end as the program exits, which under
-  # emulation can end the program with status 1.
+  # Wine 10's audio device layer starts even without drivers; its device
+  # thread ending as the program exits could end it with status 1.
   export WINEDLLOVERRIDES="mscoree,mshtml=;mmdevapi,winealsa.drv,winepulse.drv,wineoss.drv=d"
 else
   root=$folder swap_separators=0

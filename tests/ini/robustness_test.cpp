@@ -151,9 +151,8 @@ TEST_F(ini_robustness, missing_folder_is_not_created) {
   EXPECT_EQ(read_flag(target), -1);
 }
 
-// A rewrite keeps the file's permission bits; a new file follows the umask.
-// A read-only file is rewritten only for root, who may write it; for anyone
-// else it is kept as it is.
+// A rewrite keeps the file's permission bits (a read-only file is rewritten
+// only for root, kept for others); a new file follows the umask.
 TEST_F(ini_robustness, permissions_kept_across_rewrite) {
   for (const mode_t mode : {0600, 0640, 0444, 0755, 02664}) {
     SCOPED_TRACE(mode);
