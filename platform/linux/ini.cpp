@@ -27,6 +27,10 @@
 namespace {
 
 constexpr std::string_view blanks = " \t\v\f";
+// No settings file comes near this; a larger one is read as no file of ours
+// and never rewritten, so that it can neither stall the host nor exhaust its
+// memory.
+constexpr size_t largest_file = 16 * 1024 * 1024;
 constexpr std::string_view utf8_mark = "\xEF\xBB\xBF";
 
 std::string_view trim(std::string_view s) {
@@ -135,8 +139,8 @@ std::optional<std::string_view> read_value(std::string_view content, const char*
 }
 
 // The whole file; an empty text when there is none; nothing when it exists
-// but cannot be read, is no regular file, or is UTF-16, which this service
-// neither reads nor writes.
+// but cannot be read, is no regular file, is larger than largest_file, or is
+// UTF-16, which this service neither reads nor writes.
 std::optional<std::string> read_file(const char* file) {
   // Non-blocking, so that a pipe in the file's place cannot stall the host.
   const int descriptor = open(file, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -144,7 +148,8 @@ std::optional<std::string> read_file(const char* file) {
     return errno == ENOENT ? std::optional<std::string>(std::string()) : std::nullopt;
   }
   struct stat status = {};
-  bool readable = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
+  bool readable = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
+                  static_cast<uintmax_t>(status.st_size) <= largest_file;
   std::string content;
   content.reserve(readable ? static_cast<size_t>(status.st_size) : 0);
   std::array<char, 65536> chunk{};
@@ -155,6 +160,8 @@ std::optional<std::string> read_file(const char* file) {
     }
     readable = got > 0 || errno == EINTR;
     content.append(chunk.data(), static_cast<size_t>(std::max<ssize_t>(got, 0)));
+    // A file that grew while it was read.
+    readable = readable && content.size() <= largest_file;
   }
   close(descriptor);
   if (!readable || content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF")) {
