@@ -11,6 +11,8 @@
 # the bells are heard.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/logged.sh
+. scripts/logged.sh
 
 bash scripts/setup.sh
 
@@ -19,7 +21,7 @@ declare -A demo_targets=([linux]="Tollwick tollwick-host bell_wav"
   [win32]="Tollwick tollwick-host modhost bell_wav")
 for preset in linux win32; do
   echo "== Building the $preset module"
-  cmake --preset "$preset" >/dev/null
+  logged "build/logs/$preset-configure.log" cmake --preset "$preset"
   # shellcheck disable=SC2086 # a list of target names
   cmake --build --preset "$preset" --target ${demo_targets[$preset]}
 done

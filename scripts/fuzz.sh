@@ -8,11 +8,13 @@
 # there; a failing input is written to build/fuzz/artifacts/ and ends the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/logged.sh
+. scripts/logged.sh
 seconds="${TOLLWICK_FUZZ_SECONDS:-60}"
 targets="${TOLLWICK_FUZZ_TARGETS:-inet inet_plain command ini}"
 
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j 2 >/dev/null
+logged build/logs/fuzz-configure.log cmake --preset fuzz
+logged build/logs/fuzz-build.log cmake --build --preset fuzz -j 2
 
 status=0
 for target in $targets; do

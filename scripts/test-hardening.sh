@@ -10,12 +10,15 @@
 #                             configured with the linux preset when missing)
 #   TOLLWICK_CYCLES           load/unload cycles (default 1000)
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit
+# shellcheck source=scripts/logged.sh
+. scripts/logged.sh
 started=$SECONDS
 failed=()
 
 sanitized_suite() {
-  cmake --preset asan >/dev/null && cmake --build --preset asan -j 2 >/dev/null &&
+  logged build/logs/asan-configure.log cmake --preset asan &&
+    logged build/logs/asan-build.log cmake --build --preset asan -j 2 &&
     ctest --preset asan
 }
 
@@ -24,9 +27,10 @@ memcheck_runs() {
   local memcheck=(tests/faults/with-sound-server.sh valgrind -q --leak-check=full
     --show-leak-kinds=definite,indirect --errors-for-leak-kinds=definite,indirect
     --error-exitcode=99)
-  { [ -f "$build/CMakeCache.txt" ] || cmake --preset linux -B "$build" >/dev/null; } &&
-    cmake --build "$build" -j 2 --target Tollwick tollwick-host \
-      tollwick_trigger_tests_block >/dev/null ||
+  { [ -f "$build/CMakeCache.txt" ] ||
+    logged build/logs/memcheck-configure.log cmake --preset linux -B "$build"; } &&
+    logged build/logs/memcheck-build.log cmake --build "$build" -j 2 --target Tollwick \
+      tollwick-host tollwick_trigger_tests_block ||
     return 1
   local status=0
   # Every sample line at every alignment, in heap blocks of its own size and

@@ -7,6 +7,8 @@
 #   TOLLWICK_32BIT=emulated   takes the emulated way on any machine
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/logged.sh
+. scripts/logged.sh
 bash scripts/setup.sh
 # How 32-bit programs run here; status 1: they cannot, 2: a bad TOLLWICK_32BIT.
 windows_status=0
@@ -21,7 +23,7 @@ build_and_test() {
   local preset=$1
   shift
   echo "== $preset: build and test $*"
-  cmake --preset "$preset" >/dev/null
+  logged "build/logs/$preset-configure.log" cmake --preset "$preset"
   cmake --build --preset "$preset"
   ctest --preset "$preset" "$@"
 }
