@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Packs the built modules into dist/: a zip for Windows and a tar.gz for
-# Linux, each holding the module, bell.wav and the user guide; a tar.gz of
+# Linux, each holding the module, bell.wav, the user guide, the licence, the
+# module's third-party notices and the changelog; a tar.gz of
 # the two modules' debug files for maintainers; a text naming what built
 # them; and their SHA-256 checksums.
 # The archives are reproducible: fixed order, owners and times (those of the
@@ -38,9 +39,17 @@ fi
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir "$stage/win32" "$stage/linux" "$stage/debug"
+# stage_texts FOLDER MODULE: the texts that travel with MODULE.
+stage_texts() {
+  cp docs/user-guide.txt LICENSE CHANGELOG.md "$stage/$1/"
+  cp "notices/$2.txt" "$stage/$1/THIRD-PARTY-NOTICES.txt"
+}
 cp "$win32_build/Tollwick.dll" "$win32_build/bell.wav" "$stage/win32/"
-sed 's/$/\r/' docs/user-guide.txt >"$stage/win32/user-guide.txt"
-cp "$linux_build/Tollwick.so" "$linux_build/bell.wav" docs/user-guide.txt "$stage/linux/"
+stage_texts win32 Tollwick.dll
+# Windows' own editors want CR LF.
+sed -i 's/$/\r/' "$stage/win32/"{user-guide.txt,LICENSE,CHANGELOG.md,THIRD-PARTY-NOTICES.txt}
+cp "$linux_build/Tollwick.so" "$linux_build/bell.wav" "$stage/linux/"
+stage_texts linux Tollwick.so
 # The builds ship the modules stripped, each naming its debug file.
 cp "$win32_build/Tollwick.dll.debug" "$linux_build/Tollwick.so.debug" "$stage/debug/"
 chmod 644 "$stage"/*/*
@@ -52,7 +61,8 @@ linux_tar=Tollwick-$version-linux-x86_64.tar.gz
 debug_tar=Tollwick-$version-debug.tar.gz
 build_info=Tollwick-$version-build-info.txt
 rm -f "dist/$win32_zip" "dist/$linux_tar" "dist/$debug_tar" "dist/$build_info" dist/SHA256SUMS
-(cd "$stage/win32" && TZ=UTC zip -q -X -D "$root/dist/$win32_zip" Tollwick.dll bell.wav user-guide.txt)
+shipped_texts=(user-guide.txt LICENSE THIRD-PARTY-NOTICES.txt CHANGELOG.md)
+(cd "$stage/win32" && TZ=UTC zip -q -X -D "$root/dist/$win32_zip" Tollwick.dll bell.wav "${shipped_texts[@]}")
 # pack_tar FOLDER ARCHIVE FILE...
 pack_tar() {
   local folder=$1 archive=$2
@@ -60,7 +70,7 @@ pack_tar() {
   tar -C "$stage/$folder" --sort=name --owner=0 --group=0 --numeric-owner --mtime="@$stamp" \
     -cf - "$@" | gzip -9n >"dist/$archive"
 }
-pack_tar linux "$linux_tar" Tollwick.so bell.wav user-guide.txt
+pack_tar linux "$linux_tar" Tollwick.so bell.wav "${shipped_texts[@]}"
 pack_tar debug "$debug_tar" Tollwick.dll.debug Tollwick.so.debug
 
 # The Linux library loads only where the C and C++ runtimes are at least as
@@ -94,5 +104,5 @@ tool_versions() {
   sha256sum --quiet -c SHA256SUMS)
 
 echo "== Release $version in dist/"
-(cd dist && unzip -l "$win32_zip" | sed -n '4,6p' && tar -tvzf "$linux_tar" && tar -tvzf "$debug_tar" &&
+(cd dist && unzip -l "$win32_zip" && tar -tvzf "$linux_tar" && tar -tvzf "$debug_tar" &&
   cat "$build_info" SHA256SUMS)

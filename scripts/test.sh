@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test of both builds: set-up, formatting, the Linux build and its
-# tests, the Windows build and its tests under Wine, and the further suites.
+# tests, the Windows build and its tests under Wine, the check of the docs
+# against the tree, and the further suites.
 #
 # The Windows suite runs the released 32-bit DLL: natively where the kernel
 # runs 32-bit programs, otherwise under qemu-user (cmake/wine-run.sh).
@@ -38,6 +39,9 @@ else
   build_and_test win32 -R '^(binary|build)\.'
   echo "== Windows suite NOT RUN, only the checks of the released DLL's files: $windows_how"
 fi
+
+echo "== docs: what README.md, docs/ and CHANGELOG.md name is in the tree"
+/usr/bin/python3 tests/docs/check-docs.py
 
 echo "== hardening: sanitizers, fuzzing, memory checks"
 bash scripts/test-hardening.sh
