@@ -30,7 +30,7 @@ constexpr std::string_view blanks = " \t\v\f";
 // No settings file comes near this; a larger one is read as no file of ours
 // and never rewritten, so that it can neither stall the host nor exhaust its
 // memory.
-constexpr size_t largest_file = 16 * 1024 * 1024;
+constexpr size_t largest_file = size_t{16} * 1024 * 1024;
 constexpr std::string_view utf8_mark = "\xEF\xBB\xBF";
 
 std::string_view trim(std::string_view s) {
