@@ -13,6 +13,7 @@ Read from the code of the docs (`spans` and fenced blocks):
   option, must be tollwick-host's options (its --help);
 - `--preset NAME` must name a preset of CMakePresets.json.
 From all of their text:
+- "the test `NAME`" must name a test;
 - a TOLLWICK_ name must be used by the tree outside the docs;
 - a four-part version, and "Tollwick" followed by a version, must be the
   project's; so must CHANGELOG.md's newest entry.
@@ -113,7 +114,8 @@ def check_code(code):
 
 
 def check_text(text):
-    found = []
+    found = [f"no such test: {name}" for name in re.findall(r"\btests? `([^`]+)`", text)
+             if name not in tests]
     for name in set(re.findall(r"\bTOLLWICK_[A-Z0-9_]*[A-Z0-9]", text)):
         if name not in uses_outside_docs:
             found.append(f"{name} is used nowhere in the tree")
