@@ -139,6 +139,7 @@ newest = re.search(r"^## (.*)$", open("CHANGELOG.md", encoding="utf-8").read(), 
 if not newest or version not in newest.group(1).split():
     faults.append(f"CHANGELOG.md: the newest entry is not {version}")
 
+faults = list(dict.fromkeys(faults))
 for fault in faults:
     print("FAULT:", fault)
 print(f"check-docs: {len(doc_files)} docs read, {len(faults)} faults")
