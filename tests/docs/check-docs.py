@@ -4,7 +4,8 @@ user guide name only what the tree has, and only the project's version.
 
 Read from the code of the docs (`spans` and fenced blocks):
 - a path whose first part is a top-level entry of the repository must be a
-  tracked file or folder (the part before a <placeholder> or * must be);
+  tracked file or folder (the part before a <placeholder> or * must be), and
+  a script among them must have its run bit, unless it says it is sourced;
   build/ and dist/ hold outputs and are not checked;
 - a bare file name with a source extension must be a tracked file's name;
 - `group.name`, where group is a CTest test group, must be a test of one of
@@ -28,8 +29,12 @@ top = os.path.realpath(os.path.join(os.path.dirname(__file__), "..", ".."))
 build_dirs = sys.argv[1:3] or [os.path.join(top, "build", "linux"), os.path.join(top, "build", "win32")]
 os.chdir(top)
 
-tracked = subprocess.run(["git", "ls-files"], capture_output=True, text=True,
-                         check=True).stdout.splitlines()
+modes = {}  # tracked path: its mode in git
+for entry in subprocess.run(["git", "ls-files", "-s"], capture_output=True, text=True,
+                            check=True).stdout.splitlines():
+    info, path = entry.split("\t", 1)
+    modes[path] = info.split()[0]
+tracked = list(modes)
 tracked_folders = {os.path.dirname(path)[: i] for path in tracked
                    for i in range(len(os.path.dirname(path)) + 1)
                    if i == len(os.path.dirname(path)) or os.path.dirname(path)[i] == "/"}
@@ -80,9 +85,15 @@ def check_path(token):
     if first in ("build", "dist") or first not in top_entries:
         return None
     known = re.split(r"[<*${]", token)[0].rstrip("/")
-    if known in tracked or known in tracked_folders:
+    if known in tracked_folders:
         return None
-    return f"no such path in the repository: {token}"
+    if known not in tracked:
+        return f"no such path in the repository: {token}"
+    # A script the docs name is run, unless it says it is only sourced.
+    if known.endswith((".sh", ".py")) and modes[known] != "100755" \
+            and "not run" not in open(known).read(300):
+        return f"{known} has no run bit in git"
+    return None
 
 
 def check_code(code):
