@@ -64,8 +64,8 @@ def code_faults(code):
 
 
 def text_faults(line):
-    yield from (f"{name} is used nowhere in the tree"
-                for name in re.findall(r"\bTOLLWICK_[A-Z0-9_]*[A-Z0-9]", line) if name not in elsewhere)
+    names = re.findall(r"\bTOLLWICK_[A-Z0-9_]*[A-Z0-9]", line)
+    yield from (f"{name} is used nowhere in the tree" for name in names if name not in elsewhere)
     for four_part, named in re.findall(
             r"(?<![\d.])(\d+(?:\.\d+){3})(?![\d.])|\bTollwick[ -](\d+(?:\.\d+)+)", line):
         if (four_part or named) != version:
@@ -86,5 +86,6 @@ newest = re.search(r"^## (.*)", open("CHANGELOG.md", encoding="utf-8").read(), r
 if not newest or version not in newest[1].split():
     faults.append(f"CHANGELOG.md: the newest entry is not {version}")
 
-print("".join(f"FAULT: {fault}\n" for fault in faults) + f"check-docs: {len(docs)} docs, {len(faults)} faults")
+print("".join(f"FAULT: {fault}\n" for fault in faults), end="")
+print(f"check-docs: {len(docs)} docs, {len(faults)} faults")
 sys.exit(1 if faults else 0)
