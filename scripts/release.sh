@@ -39,6 +39,7 @@ fi
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir "$stage/win32" "$stage/linux" "$stage/debug"
+shipped_texts=(user-guide.txt LICENSE THIRD-PARTY-NOTICES.txt CHANGELOG.md)
 # stage_texts FOLDER MODULE: the texts that travel with MODULE.
 stage_texts() {
   cp docs/user-guide.txt LICENSE CHANGELOG.md "$stage/$1/"
@@ -47,7 +48,7 @@ stage_texts() {
 cp "$win32_build/Tollwick.dll" "$win32_build/bell.wav" "$stage/win32/"
 stage_texts win32 Tollwick.dll
 # Windows' own editors want CR LF.
-sed -i 's/$/\r/' "$stage/win32/"{user-guide.txt,LICENSE,CHANGELOG.md,THIRD-PARTY-NOTICES.txt}
+(cd "$stage/win32" && sed -i 's/$/\r/' "${shipped_texts[@]}")
 cp "$linux_build/Tollwick.so" "$linux_build/bell.wav" "$stage/linux/"
 stage_texts linux Tollwick.so
 # The builds ship the modules stripped, each naming its debug file.
@@ -61,7 +62,6 @@ linux_tar=Tollwick-$version-linux-x86_64.tar.gz
 debug_tar=Tollwick-$version-debug.tar.gz
 build_info=Tollwick-$version-build-info.txt
 rm -f "dist/$win32_zip" "dist/$linux_tar" "dist/$debug_tar" "dist/$build_info" dist/SHA256SUMS
-shipped_texts=(user-guide.txt LICENSE THIRD-PARTY-NOTICES.txt CHANGELOG.md)
 (cd "$stage/win32" && TZ=UTC zip -q -X -D "$root/dist/$win32_zip" Tollwick.dll bell.wav "${shipped_texts[@]}")
 # pack_tar FOLDER ARCHIVE FILE...
 pack_tar() {

@@ -153,18 +153,18 @@ std::optional<std::string> read_file(const char* file) {
   std::string content;
   content.reserve(readable ? static_cast<size_t>(status.st_size) : 0);
   std::array<char, 65536> chunk{};
-  while (readable) {
+  // The bound holds also for a file that grows while it is read.
+  while (readable && content.size() <= largest_file) {
     const ssize_t got = read(descriptor, chunk.data(), chunk.size());
     if (got == 0) {
       break;
     }
     readable = got > 0 || errno == EINTR;
     content.append(chunk.data(), static_cast<size_t>(std::max<ssize_t>(got, 0)));
-    // A file that grew while it was read.
-    readable = readable && content.size() <= largest_file;
   }
   close(descriptor);
-  if (!readable || content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF")) {
+  if (!readable || content.size() > largest_file || content.starts_with("\xFF\xFE") ||
+      content.starts_with("\xFE\xFF")) {
     return std::nullopt;
   }
   return content;
