@@ -1,12 +1,14 @@
 #!/usr/bin/python3
-"""check-docs.py [LINUX_BUILD WIN32_BUILD]: README.md, docs/ and the user guide
+"""check-docs.py [LINUX_BUILD WIN32_BUILD]: README.md, CHANGELOG.md and docs/
 name only what the tree has. In their code (`spans` and fenced lines):
 repository paths (tracked; a script runnable unless it says it is sourced;
-build/ and dist/ are outputs), bare source file names, tests `group.name`,
-tollwick-host's options (on a line that runs it, or a span that is only an
-option) and `--preset NAME`. In all their text: TOLLWICK_ names, which the
-tree must use elsewhere, and versions, which must be the project's, as must
-CHANGELOG.md's newest entry."""
+build/ and dist/ are outputs), bare source file names, tests `group.name`
+and the patterns given to `ctest -R`, tollwick-host's options (on a line that
+runs it, or a span that is only an option) and presets of the kind the
+command takes (`cmake --preset`, `cmake --build --preset`, `ctest --preset`).
+In all their text: TOLLWICK_ names, which the tree must use elsewhere as whole
+words, and versions, which must be the project's, as must CHANGELOG.md's
+newest entry; its older headings name their own."""
 import json
 import os
 import re
@@ -26,11 +28,14 @@ def run(*command):
 tracked = run("git", "ls-files").splitlines()
 top_entries = {path.split("/")[0] for path in tracked} - {"build", "dist"}
 file_names = {os.path.basename(path) for path in tracked}
-docs = ["README.md"] + sorted(f"docs/{name}" for name in os.listdir("docs"))
+docs = ["README.md", "CHANGELOG.md"] + sorted(f"docs/{name}" for name in os.listdir("docs"))
 elsewhere = "".join(open(path, errors="replace").read() for path in tracked
-                    if path not in docs + ["CHANGELOG.md"] and os.path.isfile(path))
+                    if path not in docs and os.path.isfile(path))
+names_used = set(re.findall(r"\bTOLLWICK_\w+", elsewhere))
 version = re.search(r"project\(Tollwick VERSION ([\d.]+)", open("CMakeLists.txt").read())[1]
-presets = {preset["name"] for preset in json.load(open("CMakePresets.json"))["configurePresets"]}
+preset_files = json.load(open("CMakePresets.json"))
+presets = {kind: {preset["name"] for preset in preset_files[f"{kind}Presets"]}
+           for kind in ("configure", "build", "test")}
 tests = {test["name"] for build in builds
          for test in json.loads(run("ctest", "--show-only=json-v1", "--test-dir", build))["tests"]}
 test_groups = {name.split(".")[0] for name in tests if "." in name}
@@ -59,16 +64,24 @@ def code_faults(code):
                else re.findall(r"^\s*(--[a-z][a-z-]*)\s*$", code))
     yield from (f"tollwick-host has no option {option}" for option in options
                 if option not in host_options)
-    yield from (f"no such preset: {preset}" for preset in re.findall(r"--preset[ =]([\w-]+)", code)
-                if preset not in presets)
+    for command in re.split(r"&&|;|\|", code):
+        kind = ("test" if re.search(r"\bctest\b", command) else
+                "build" if re.search(r"--build\b", command) else "configure")
+        yield from (f"no {kind} preset {preset}"
+                    for preset in re.findall(r"--preset[ =]([\w-]+)", command)
+                    if preset not in presets[kind])
+        if kind == "test":
+            yield from (f"ctest -R {pattern} matches no test"
+                        for pattern in re.findall(r"\s-R[ =]?['\"]?([^\s'\"<]+)(?=['\"]?(?:\s|$))", command)
+                        if not any(re.search(pattern, test) for test in tests))
 
 
-def text_faults(line):
+def text_faults(line, versions=True):
     names = re.findall(r"\bTOLLWICK_[A-Z0-9_]*[A-Z0-9]", line)
-    yield from (f"{name} is used nowhere in the tree" for name in names if name not in elsewhere)
+    yield from (f"{name} is used nowhere in the tree" for name in names if name not in names_used)
     for four_part, named in re.findall(
             r"(?<![\d.])(\d+(?:\.\d+){3})(?![\d.])|\bTollwick[ -](\d+(?:\.\d+)+)", line):
-        if (four_part or named) != version:
+        if versions and (four_part or named) != version:
             yield f"version {four_part or named}, but the project is {version}"
 
 
@@ -80,7 +93,8 @@ for doc in docs:
             fenced = not fenced
             continue
         codes = [line] if fenced else re.findall(r"`([^`]+)`", line)
-        found = list(text_faults(line)) + [fault for code in codes for fault in code_faults(code)]
+        heading = doc == "CHANGELOG.md" and line.startswith("## ")
+        found = list(text_faults(line, not heading)) + [fault for code in codes for fault in code_faults(code)]
         faults += [f"{doc}:{number}: {fault}" for fault in dict.fromkeys(found)]
 newest = re.search(r"^## (.*)", open("CHANGELOG.md", encoding="utf-8").read(), re.M)
 if not newest or version not in newest[1].split():
