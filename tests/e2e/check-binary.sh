@@ -3,7 +3,8 @@
 # every export returns like a C function (the caller removes the arguments),
 # their hardening, and that each ships stripped with a debug file beside it.
 #
-#   check-binary.sh windows OBJDUMP ADDR2LINE Tollwick.dll modhost.dll HOST_LIBRARY_NAME
+#   check-binary.sh windows NM OBJDUMP ADDR2LINE Tollwick.dll modhost.dll HOST_LIBRARY_NAME
+#   check-binary.sh windows-guard NM Tollwick.dll RUNS PROBE_COMMAND...
 #   check-binary.sh linux NM OBJDUMP ADDR2LINE Tollwick.so HARDENED(yes|no)
 set -uo pipefail
 
@@ -35,7 +36,7 @@ windows_return_of() {
 # The facts pe-structure.py reads of a PE file (one a line, see there), of
 # the file's own structures rather than a tool's text.
 pe_structure() {
-  "$(dirname "$0")/pe-structure.py" "$1"
+  "$(dirname "$0")/pe-structure.py" "$@"
 }
 
 # "name ordinal address" for each export of the DLL, the address as it is with
@@ -185,6 +186,71 @@ for key, value in next(iter(json.load(sys.stdin).values())).items(): print(f"{ke
   done
 }
 
+# The DLL's stack protector: the guard and the failure path are the module's
+# own (stack_guard.cpp, not libssp's nor the MinGW runtime's), and its
+# functions with buffers on the command and settings paths check the guard.
+check_windows_stack_guard() {
+  local dll=$1 symbols name
+  symbols=$("$nm" -nC "$dll.debug")
+  for name in __stack_chk_guard __stack_chk_fail; do
+    local object
+    object=$(awk -v name="$name" '/^ \.\S+ +0x\S+ +0x\S+ \S+$/ || /^ +0x\S+ +0x\S+ \S+$/ { object = $NF }
+      $1 ~ /^0x/ && $2 == name && NF == 2 { print object }' "$dll.map")
+    if [[ $object == */platform/windows/stack_guard.cpp.obj ]]; then
+      pass "$name comes from stack_guard.cpp"
+    else
+      fail "$name comes from '$object', expected the module's stack_guard.cpp"
+    fi
+  done
+  grep -q libssp "$dll.map" && fail "the link of $(basename "$dll") took libssp" ||
+    pass "the link of $(basename "$dll") took nothing of libssp"
+  local guard_fail
+  guard_fail=$(awk '$3 == "__stack_chk_fail" { print $1 }' <<<"$symbols")
+  for name in 'handle_command(' 'load_settings(' 'save_settings(' 'file_exists('; do
+    local start end
+    read -r start end < <(awk -v name="$name" 'found { print "0x" $1; exit }
+      index($0, " " name) && $2 ~ /^[Tt]$/ { printf "0x%s ", $1; found = 1 }' <<<"$symbols")
+    if grep -Eq "call +0x$guard_fail\b" <<<"$("$objdump" -d --no-show-raw-insn \
+      --start-address="$start" --stop-address="$end" "$dll")"; then
+      pass "${name%(} checks the stack guard"
+    else
+      fail "${name%(} ($start to $end) does not call __stack_chk_fail at 0x$guard_fail"
+    fi
+  done
+}
+
+# The stack guard of the loaded DLL, read in RUNS processes by the probe (its
+# command, given the offset, prints "0xVALUE at offset ..."): never its value
+# in the file nor one seen before, and each of its bytes takes more than
+# RUNS/2 values, as a mix of the seeding sources gives and a plain XOR of them
+# does not.
+check_windows_seeded_guard() {
+  local dll=$1 runs=$2 address image_base in_file values
+  shift 2
+  address=0x$("$nm" -C "$dll.debug" | awk '$3 == "__stack_chk_guard" { print $1 }')
+  read -r image_base in_file < <(pe_structure "$dll" "$address" |
+    awk '$1 == "image_base" { base = $2 } $1 == "dword" { print base, $3 }')
+  # Into a file: a pipe would stay open as long as the Wine server lives.
+  local output
+  output=$(mktemp)
+  for _ in $(seq "$runs"); do "$@" "$((address - image_base))" >>"$output"; done
+  values=$(tr -d '\r' <"$output" | awk '$2 == "at" { print $1 }')
+  rm -f "$output"
+  echo "guard in the file: $in_file; loaded: $(tr '\n' ' ' <<<"$values")"
+  [ "$(sort -u <<<"$values" | grep -c .)" -eq "$runs" ] &&
+    pass "the guard differs in each of $runs processes" ||
+    fail "the guard repeats or was not read over $runs processes"
+  grep -qx "$in_file" <<<"$values" && fail "the guard kept its value in the file, $in_file" ||
+    pass "the guard never keeps its value in the file"
+  local byte
+  for byte in 0 1 2 3; do
+    local seen
+    seen=$(cut -c$((3 + 2 * byte))-$((4 + 2 * byte)) <<<"$values" | sort -u | grep -c .)
+    ((seen * 2 > runs)) && pass "the guard's byte $byte (from the top) took $seen values" ||
+      fail "the guard's byte $byte (from the top) took only $seen values over $runs processes"
+  done
+}
+
 # The shipped module holds neither debug information nor a symbol table, and
 # names its debug file beside it, through which the address of on_inet
 # resolves to its source line.
@@ -233,14 +299,19 @@ check_linux() {
 
 case ${1:-} in
 windows)
-  objdump=$2 addr2line=$3 host_library=$6
-  check_windows_machine "$4"
-  check_windows_exports "$4" ordered on_onet on_inet on_command on_world on_wndproc on_client on_module
-  check_windows_imports "$4"
-  check_windows_guest_imports "$4"
-  check_windows_hardening "$4"
-  check_debug_file "$4" "$(windows_exports "$4" | awk '$1 == "on_inet" { print $3 }')"
-  check_windows_exports "$5" any-order q2_speak q2_modroot q2_modenable
+  nm=$2 objdump=$3 addr2line=$4 host_library=$7
+  check_windows_machine "$5"
+  check_windows_exports "$5" ordered on_onet on_inet on_command on_world on_wndproc on_client on_module
+  check_windows_imports "$5"
+  check_windows_guest_imports "$5"
+  check_windows_hardening "$5"
+  check_windows_stack_guard "$5"
+  check_debug_file "$5" "$(windows_exports "$5" | awk '$1 == "on_inet" { print $3 }')"
+  check_windows_exports "$6" any-order q2_speak q2_modroot q2_modenable
+  ;;
+windows-guard)
+  nm=$2
+  check_windows_seeded_guard "${@:3}"
   ;;
 linux)
   nm=$2 objdump=$3 addr2line=$4
@@ -249,8 +320,8 @@ linux)
   check_debug_file "$5" "0x$("$nm" -D --defined-only "$5" | awk '$3 == "on_inet" { print $1 }')"
   ;;
 *)
-  echo "usage: $0 windows OBJDUMP ADDR2LINE MODULE.dll MODHOST.dll HOST_LIBRARY_NAME" \
-    "| linux NM OBJDUMP ADDR2LINE MODULE.so HARDENED" >&2
+  echo "usage: $0 windows NM OBJDUMP ADDR2LINE MODULE.dll MODHOST.dll HOST_LIBRARY_NAME" \
+    "| windows-guard NM MODULE.dll RUNS PROBE_COMMAND... | linux NM OBJDUMP ADDR2LINE MODULE.so HARDENED" >&2
   exit 2
   ;;
 esac
