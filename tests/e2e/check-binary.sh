@@ -186,68 +186,48 @@ for key, value in next(iter(json.load(sys.stdin).values())).items(): print(f"{ke
   done
 }
 
-# The DLL's stack protector: the guard and the failure path are the module's
-# own (stack_guard.cpp, not libssp's nor the MinGW runtime's), and its
-# functions with buffers on the command and settings paths check the guard.
+# The DLL's stack protector without libssp, and its functions with buffers on
+# the command and settings paths checking the guard. The guard and the
+# failure path are the module's own: the link would fail on a second pair.
 check_windows_stack_guard() {
-  local dll=$1 symbols name
-  symbols=$("$nm" -nC "$dll.debug")
-  for name in __stack_chk_guard __stack_chk_fail; do
-    local object
-    object=$(awk -v name="$name" '/^ \.\S+ +0x\S+ +0x\S+ \S+$/ || /^ +0x\S+ +0x\S+ \S+$/ { object = $NF }
-      $1 ~ /^0x/ && $2 == name && NF == 2 { print object }' "$dll.map")
-    if [[ $object == */platform/windows/stack_guard.cpp.obj ]]; then
-      pass "$name comes from stack_guard.cpp"
-    else
-      fail "$name comes from '$object', expected the module's stack_guard.cpp"
-    fi
-  done
+  local dll=$1 symbols guard_fail name start end
   grep -q libssp "$dll.map" && fail "the link of $(basename "$dll") took libssp" ||
     pass "the link of $(basename "$dll") took nothing of libssp"
-  local guard_fail
+  symbols=$("$nm" -nC "$dll.debug")
   guard_fail=$(awk '$3 == "__stack_chk_fail" { print $1 }' <<<"$symbols")
-  for name in 'handle_command(' 'load_settings(' 'save_settings(' 'file_exists('; do
-    local start end
-    read -r start end < <(awk -v name="$name" 'found { print "0x" $1; exit }
-      index($0, " " name) && $2 ~ /^[Tt]$/ { printf "0x%s ", $1; found = 1 }' <<<"$symbols")
-    if grep -Eq "call +0x$guard_fail\b" <<<"$("$objdump" -d --no-show-raw-insn \
-      --start-address="$start" --stop-address="$end" "$dll")"; then
-      pass "${name%(} checks the stack guard"
-    else
-      fail "${name%(} ($start to $end) does not call __stack_chk_fail at 0x$guard_fail"
-    fi
+  for name in handle_command load_settings save_settings file_exists; do
+    read -r start end < <(awk -v name="$name(" 'found { print "0x" $1; exit }
+      index($3, name) == 1 && $2 ~ /^[Tt]$/ { printf "0x%s ", $1; found = 1 }' <<<"$symbols")
+    grep -Eq "call +0x$guard_fail\b" <<<"$("$objdump" -d --start-address="$start" \
+      --stop-address="$end" "$dll")" && pass "$name checks the stack guard" ||
+      fail "$name ($start to $end) does not call __stack_chk_fail at 0x$guard_fail"
   done
 }
 
-# The stack guard of the loaded DLL, read in RUNS processes by the probe (its
-# command, given the offset, prints "0xVALUE at offset ..."): never its value
-# in the file nor one seen before, and each of its bytes takes more than
-# RUNS/2 values, as a mix of the seeding sources gives and a plain XOR of them
-# does not.
+# The guard of the loaded DLL, read in RUNS processes by the probe command
+# (which, given the offset, prints "0xVALUE at offset ..."): never its value
+# in the file nor one seen before, and each byte takes more than RUNS/2
+# values, as a mix of the seeding sources gives and a plain XOR does not.
 check_windows_seeded_guard() {
-  local dll=$1 runs=$2 address image_base in_file values
+  local dll=$1 runs=$2 address image_base in_file output values byte
   shift 2
   address=0x$("$nm" -C "$dll.debug" | awk '$3 == "__stack_chk_guard" { print $1 }')
   read -r image_base in_file < <(pe_structure "$dll" "$address" |
     awk '$1 == "image_base" { base = $2 } $1 == "dword" { print base, $3 }')
   # Into a file: a pipe would stay open as long as the Wine server lives.
-  local output
   output=$(mktemp)
   for _ in $(seq "$runs"); do "$@" "$((address - image_base))" >>"$output"; done
   values=$(tr -d '\r' <"$output" | awk '$2 == "at" { print $1 }')
   rm -f "$output"
   echo "guard in the file: $in_file; loaded: $(tr '\n' ' ' <<<"$values")"
-  [ "$(sort -u <<<"$values" | grep -c .)" -eq "$runs" ] &&
-    pass "the guard differs in each of $runs processes" ||
-    fail "the guard repeats or was not read over $runs processes"
-  grep -qx "$in_file" <<<"$values" && fail "the guard kept its value in the file, $in_file" ||
-    pass "the guard never keeps its value in the file"
-  local byte
+  [ "$(sort -u <<<"$values" | grep -c .)" -eq "$runs" ] && ! grep -qx "$in_file" <<<"$values" &&
+    pass "the guard differs in each of $runs processes and from the file" ||
+    fail "the guard repeats, keeps its value in the file or was not read"
   for byte in 0 1 2 3; do
     local seen
     seen=$(cut -c$((3 + 2 * byte))-$((4 + 2 * byte)) <<<"$values" | sort -u | grep -c .)
     ((seen * 2 > runs)) && pass "the guard's byte $byte (from the top) took $seen values" ||
-      fail "the guard's byte $byte (from the top) took only $seen values over $runs processes"
+      fail "the guard's byte $byte (from the top) took only $seen values in $runs processes"
   done
 }
 
