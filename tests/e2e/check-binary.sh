@@ -3,7 +3,8 @@
 # every export returns like a C function (the caller removes the arguments),
 # their hardening, and that each ships stripped with a debug file beside it.
 #
-#   check-binary.sh windows OBJDUMP ADDR2LINE Tollwick.dll modhost.dll HOST_LIBRARY_NAME
+#   check-binary.sh windows NM OBJDUMP ADDR2LINE Tollwick.dll modhost.dll HOST_LIBRARY_NAME
+#   check-binary.sh windows-guard NM Tollwick.dll RUNS PROBE_COMMAND...
 #   check-binary.sh linux NM OBJDUMP ADDR2LINE Tollwick.so HARDENED(yes|no)
 set -uo pipefail
 
@@ -35,7 +36,7 @@ windows_return_of() {
 # The facts pe-structure.py reads of a PE file (one a line, see there), of
 # the file's own structures rather than a tool's text.
 pe_structure() {
-  "$(dirname "$0")/pe-structure.py" "$1"
+  "$(dirname "$0")/pe-structure.py" "$@"
 }
 
 # "name ordinal address" for each export of the DLL, the address as it is with
@@ -185,6 +186,51 @@ for key, value in next(iter(json.load(sys.stdin).values())).items(): print(f"{ke
   done
 }
 
+# The DLL's stack protector without libssp, and its functions with buffers on
+# the command and settings paths checking the guard. The guard and the
+# failure path are the module's own: the link would fail on a second pair.
+check_windows_stack_guard() {
+  local dll=$1 symbols guard_fail name start end
+  grep -q libssp "$dll.map" && fail "the link of $(basename "$dll") took libssp" ||
+    pass "the link of $(basename "$dll") took nothing of libssp"
+  symbols=$("$nm" -nC "$dll.debug")
+  guard_fail=$(awk '$3 == "__stack_chk_fail" { print $1 }' <<<"$symbols")
+  for name in handle_command load_settings save_settings file_exists; do
+    read -r start end < <(awk -v name="$name(" 'found { print "0x" $1; exit }
+      index($3, name) == 1 && $2 ~ /^[Tt]$/ { printf "0x%s ", $1; found = 1 }' <<<"$symbols")
+    grep -Eq "call +0x$guard_fail\b" <<<"$("$objdump" -d --start-address="$start" \
+      --stop-address="$end" "$dll")" && pass "$name checks the stack guard" ||
+      fail "$name ($start to $end) does not call __stack_chk_fail at 0x$guard_fail"
+  done
+}
+
+# The guard of the loaded DLL, read in RUNS processes by the probe command
+# (which, given the offset, prints "0xVALUE at offset ..."): never its value
+# in the file nor one seen before, and each byte takes more than RUNS/2
+# values, as a mix of the seeding sources gives and a plain XOR does not.
+check_windows_seeded_guard() {
+  local dll=$1 runs=$2 address image_base in_file output values byte
+  shift 2
+  address=0x$("$nm" -C "$dll.debug" | awk '$3 == "__stack_chk_guard" { print $1 }')
+  read -r image_base in_file < <(pe_structure "$dll" "$address" |
+    awk '$1 == "image_base" { base = $2 } $1 == "dword" { print base, $3 }')
+  # Into a file: a pipe would stay open as long as the Wine server lives.
+  output=$(mktemp)
+  for _ in $(seq "$runs"); do "$@" "$((address - image_base))" >>"$output"; done
+  values=$(tr -d '\r' <"$output" | awk '$2 == "at" { print $1 }')
+  rm -f "$output"
+  echo "guard in the file: $in_file; loaded: $(tr '\n' ' ' <<<"$values")"
+  [ "$(sort -u <<<"$values" | grep -c .)" -eq "$runs" ] && ! grep -qx "$in_file" <<<"$values" &&
+    pass "the guard differs in each of $runs processes and from the file" ||
+    fail "the guard repeats, keeps its value in the file or was not read"
+  for byte in 0 1 2 3; do
+    local seen
+    seen=$(cut -c$((3 + 2 * byte))-$((4 + 2 * byte)) <<<"$values" | sort -u | grep -c .)
+    ((seen * 2 > runs)) && pass "the guard's byte $byte (from the top) took $seen values" ||
+      fail "the guard's byte $byte (from the top) took only $seen values in $runs processes"
+  done
+}
+
 # The shipped module holds neither debug information nor a symbol table, and
 # names its debug file beside it, through which the address of on_inet
 # resolves to its source line.
@@ -233,14 +279,19 @@ check_linux() {
 
 case ${1:-} in
 windows)
-  objdump=$2 addr2line=$3 host_library=$6
-  check_windows_machine "$4"
-  check_windows_exports "$4" ordered on_onet on_inet on_command on_world on_wndproc on_client on_module
-  check_windows_imports "$4"
-  check_windows_guest_imports "$4"
-  check_windows_hardening "$4"
-  check_debug_file "$4" "$(windows_exports "$4" | awk '$1 == "on_inet" { print $3 }')"
-  check_windows_exports "$5" any-order q2_speak q2_modroot q2_modenable
+  nm=$2 objdump=$3 addr2line=$4 host_library=$7
+  check_windows_machine "$5"
+  check_windows_exports "$5" ordered on_onet on_inet on_command on_world on_wndproc on_client on_module
+  check_windows_imports "$5"
+  check_windows_guest_imports "$5"
+  check_windows_hardening "$5"
+  check_windows_stack_guard "$5"
+  check_debug_file "$5" "$(windows_exports "$5" | awk '$1 == "on_inet" { print $3 }')"
+  check_windows_exports "$6" any-order q2_speak q2_modroot q2_modenable
+  ;;
+windows-guard)
+  nm=$2
+  check_windows_seeded_guard "${@:3}"
   ;;
 linux)
   nm=$2 objdump=$3 addr2line=$4
@@ -249,8 +300,8 @@ linux)
   check_debug_file "$5" "0x$("$nm" -D --defined-only "$5" | awk '$3 == "on_inet" { print $1 }')"
   ;;
 *)
-  echo "usage: $0 windows OBJDUMP ADDR2LINE MODULE.dll MODHOST.dll HOST_LIBRARY_NAME" \
-    "| linux NM OBJDUMP ADDR2LINE MODULE.so HARDENED" >&2
+  echo "usage: $0 windows NM OBJDUMP ADDR2LINE MODULE.dll MODHOST.dll HOST_LIBRARY_NAME" \
+    "| windows-guard NM MODULE.dll RUNS PROBE_COMMAND... | linux NM OBJDUMP ADDR2LINE MODULE.so HARDENED" >&2
   exit 2
   ;;
 esac

@@ -1,12 +1,17 @@
 // A host with an unhandled-exception filter of its own raises exceptions
 // before, while and after the module is loaded: the filter must see every
 // one, so the module has put no handler in front of it. The thread-naming
-// exception is the one a runtime's handler takes for itself.
+// exception is the one a runtime's handler takes for itself. Given an offset,
+// it also prints in hex the 4 bytes there in the loaded module, for the check
+// of the stack guard's seeding (check-binary.sh).
 //
-//   exception_probe MODULE.dll
+//   exception_probe MODULE.dll [OFFSET]
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 
 namespace {
@@ -41,8 +46,8 @@ bool filter_sees_all(const char* when) {
 } // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: exception_probe MODULE.dll\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: exception_probe MODULE.dll [OFFSET]\n");
     return 2;
   }
   SetUnhandledExceptionFilter(host_filter);
@@ -53,6 +58,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   all = filter_sees_all("while loaded") && all;
+  if (argc == 3) {
+    uint32_t bytes = 0;
+    std::memcpy(&bytes, reinterpret_cast<const char*>(module) + std::strtoul(argv[2], nullptr, 0),
+                sizeof bytes);
+    std::printf("0x%08x at offset %s\n", bytes, argv[2]);
+  }
   FreeLibrary(module);
   all = filter_sees_all("after unloading") && all;
   return all ? 0 : 1;
