@@ -24,27 +24,29 @@ if windows:
     env["WINEDLLOVERRIDES"] = "mscoree,mshtml=;mmdevapi,winealsa.drv,winepulse.drv,wineoss.drv=d"
 
 
+def lines_after(lines, number, pattern):
+    """The lines right after line `number` that match pattern, unindented."""
+    found = []
+    for line in lines[number + 1:]:
+        if not re.fullmatch(pattern, line):
+            break
+        found.append(line.strip())
+    return found
+
+
 def replay(lines):
     """The section's session, its expected transcript and its settings file."""
     session, expected, settings = ["/enable"], [], []
     for number, line in enumerate(lines):
         if typed := re.fullmatch(r"\s+> (@.*)", line):
             session.append(typed[1])
-            answers = []
-            for answer in lines[number + 1:]:
-                if not (said := re.fullmatch(r"\s+(Tollwick: .*)", answer)):
-                    break
-                answers.append(f"speak: {said[1]}")
-            expected += answers or [f"not handled: {typed[1]}"]
-        elif server := re.fullmatch(r"\s+\[(rings|silent)\] +(\(.*)", line):
+            answers = lines_after(lines, number, r"\s+Tollwick: .*")
+            expected += [f"speak: {answer}" for answer in answers] or [f"not handled: {typed[1]}"]
+        elif server := re.fullmatch(r"\s+\[(rings|silent)\] +(.+)", line):
             session.append(server[2])
             expected.append(("rung   | " if server[1] == "rings" else "silent | ") + server[2])
         elif re.fullmatch(r"\s+\[Main\]", line):
-            settings = [line.strip()]
-            for key in lines[number + 1:]:
-                if not re.fullmatch(r"\s+\w+=.*", key):
-                    break
-                settings.append(key.strip())
+            settings = ["[Main]"] + lines_after(lines, number, r"\s+\w+=.*")
     return session, expected, settings
 
 
