@@ -64,15 +64,15 @@ def code_faults(code):
                else re.findall(r"^\s*(--[a-z][a-z-]*)\s*$", code))
     yield from (f"tollwick-host has no option {option}" for option in options
                 if option not in host_options)
-    for command in re.split(r"&&|;|\|", code):
+    for command in re.split(r"&&|;|\s\|\s", code):
         kind = ("test" if re.search(r"\bctest\b", command) else
                 "build" if re.search(r"--build\b", command) else "configure")
         yield from (f"no {kind} preset {preset}"
                     for preset in re.findall(r"--preset[ =]([\w-]+)", command)
                     if preset not in presets[kind])
         if kind == "test":
-            yield from (f"ctest -R {pattern} matches no test"
-                        for pattern in re.findall(r"\s-R[ =]?['\"]?([^\s'\"<]+)(?=['\"]?(?:\s|$))", command)
+            patterns = re.findall(r"\s-R[ =]?['\"]?([^\s'\"<]+)", command)
+            yield from (f"ctest -R {pattern} matches no test" for pattern in patterns
                         if not any(re.search(pattern, test) for test in tests))
 
 
@@ -94,7 +94,8 @@ for doc in docs:
             continue
         codes = [line] if fenced else re.findall(r"`([^`]+)`", line)
         heading = doc == "CHANGELOG.md" and line.startswith("## ")
-        found = list(text_faults(line, not heading)) + [fault for code in codes for fault in code_faults(code)]
+        found = list(text_faults(line, versions=not heading))
+        found += [fault for code in codes for fault in code_faults(code)]
         faults += [f"{doc}:{number}: {fault}" for fault in dict.fromkeys(found)]
 newest = re.search(r"^## (.*)", open("CHANGELOG.md", encoding="utf-8").read(), re.M)
 if not newest or version not in newest[1].split():

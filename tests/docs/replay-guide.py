@@ -52,8 +52,7 @@ def replay(lines):
 
 def run(session):
     """The host's transcript of the session, and the settings file it left."""
-    folder = tempfile.mkdtemp(prefix="tollwick-guide.")
-    try:
+    with tempfile.TemporaryDirectory(prefix="tollwick-guide.") as folder:
         shutil.copy(module, folder)
         root = "Z:" + folder.replace("/", "\\") if windows else folder
         separator = "\\" if windows else "/"
@@ -71,8 +70,6 @@ def run(session):
         ini = os.path.join(folder, "Tollwick.ini")
         settings = open(ini).read().replace("\r", "").splitlines() if os.path.exists(ini) else []
         return transcript, settings
-    finally:
-        shutil.rmtree(folder)
 
 
 text = open(guide, encoding="utf-8").read()

@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <initializer_list>
 
 namespace {
@@ -59,10 +58,8 @@ int main(int argc, char** argv) {
   }
   all = filter_sees_all("while loaded") && all;
   if (argc == 3) {
-    uint32_t bytes = 0;
-    std::memcpy(&bytes, reinterpret_cast<const char*>(module) + std::strtoul(argv[2], nullptr, 0),
-                sizeof bytes);
-    std::printf("0x%08x at offset %s\n", bytes, argv[2]);
+    const auto* at = reinterpret_cast<const char*>(module) + std::strtoul(argv[2], nullptr, 0);
+    std::printf("0x%08x at offset %s\n", *reinterpret_cast<const uint32_t*>(at), argv[2]);
   }
   FreeLibrary(module);
   all = filter_sees_all("after unloading") && all;
